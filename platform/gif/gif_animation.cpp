@@ -1,0 +1,277 @@
+// GIF loading for the animated picture control: block scan, giflib decode, compositing.
+#include "platform/gif/gif_animation.h"
+
+#include <fcntl.h>
+#include <gif_lib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::gif {
+
+namespace {
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool Byte(uint8_t* out) {
+    if (pos_ >= size_) return false;
+    *out = data_[pos_++];
+    return true;
+  }
+  bool Word(int* out) {
+    if (size_ - pos_ < 2) return false;
+    *out = data_[pos_] | (data_[pos_ + 1] << 8);
+    pos_ += 2;
+    return true;
+  }
+  bool Skip(size_t n) {
+    if (n > size_ - pos_) return false;
+    pos_ += n;
+    return true;
+  }
+  // Skips a chain of data sub-blocks up to and including its terminator.
+  bool SkipSubBlocks() {
+    for (;;) {
+      uint8_t n;
+      if (!Byte(&n)) return false;
+      if (n == 0) return true;
+      if (!Skip(n)) return false;
+    }
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+bool Fail(std::string* why, const char* text) {
+  if (why) *why = text;
+  return false;
+}
+
+struct MemorySource {
+  const uint8_t* data;
+  size_t size, pos;
+};
+
+int ReadFromMemory(GifFileType* file, GifByteType* out, int wanted) {
+  auto* source = static_cast<MemorySource*>(file->UserData);
+  const size_t n = std::min(size_t(wanted), source->size - source->pos);
+  std::memcpy(out, source->data + source->pos, n);
+  source->pos += n;
+  return int(n);
+}
+
+uint32_t Argb(const GifColorType& c) {
+  return 0xFF000000u | (uint32_t(c.Red) << 16) | (uint32_t(c.Green) << 8) | c.Blue;
+}
+
+}  // namespace
+
+int Animation::TotalMs() const {
+  int total = 0;
+  for (const Frame& f : frames) total += f.delay_ms;
+  return total;
+}
+
+size_t Animation::FrameAt(uint64_t elapsed_ms) const {
+  const int total = TotalMs();
+  if (frames.size() < 2 || total <= 0) return 0;
+  uint64_t t = elapsed_ms % uint64_t(total);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (t < uint64_t(frames[i].delay_ms)) return i;
+    t -= uint64_t(frames[i].delay_ms);
+  }
+  return frames.size() - 1;
+}
+
+std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limits,
+                            std::string* why) {
+  Reader in(data, size);
+  if (size < 6 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0)) {
+    Fail(why, "not a GIF file");
+    return std::nullopt;
+  }
+  in.Skip(6);
+  Outline outline;
+  uint8_t packed, ignored;
+  if (!in.Word(&outline.width) || !in.Word(&outline.height) || !in.Byte(&packed) ||
+      !in.Byte(&ignored) || !in.Byte(&ignored)) {
+    Fail(why, "truncated header");
+    return std::nullopt;
+  }
+  if (outline.width == 0 || outline.height == 0) {
+    Fail(why, "empty logical screen");
+    return std::nullopt;
+  }
+  if (outline.width > limits.max_side || outline.height > limits.max_side) {
+    Fail(why, "logical screen larger than the limit");
+    return std::nullopt;
+  }
+  if ((packed & 0x80) && !in.Skip(3u << ((packed & 7) + 1))) {
+    Fail(why, "truncated colour table");
+    return std::nullopt;
+  }
+  const size_t screen_bytes = size_t(outline.width) * size_t(outline.height) * 4;
+  for (;;) {
+    uint8_t block;
+    if (!in.Byte(&block)) {
+      Fail(why, "truncated: no trailer");
+      return std::nullopt;
+    }
+    if (block == 0x3B) break;
+    if (block == 0x21) {
+      if (!in.Byte(&ignored) || !in.SkipSubBlocks()) {
+        Fail(why, "truncated extension");
+        return std::nullopt;
+      }
+      continue;
+    }
+    if (block != 0x2C) {
+      Fail(why, "unknown block");
+      return std::nullopt;
+    }
+    int left, top, w, h;
+    uint8_t frame_packed, code_size;
+    if (!in.Word(&left) || !in.Word(&top) || !in.Word(&w) || !in.Word(&h) ||
+        !in.Byte(&frame_packed)) {
+      Fail(why, "truncated image descriptor");
+      return std::nullopt;
+    }
+    if (w > limits.max_side || h > limits.max_side) {
+      Fail(why, "frame larger than the limit");
+      return std::nullopt;
+    }
+    if ((frame_packed & 0x80) && !in.Skip(3u << ((frame_packed & 7) + 1))) {
+      Fail(why, "truncated colour table");
+      return std::nullopt;
+    }
+    if (!in.Byte(&code_size) || code_size < 1 || code_size > 11 || !in.SkipSubBlocks()) {
+      Fail(why, "truncated or malformed image data");
+      return std::nullopt;
+    }
+    if (++outline.frames > limits.max_frames) {
+      Fail(why, "more frames than the limit");
+      return std::nullopt;
+    }
+    outline.raster_bytes += size_t(w) * size_t(h);
+    if (outline.raster_bytes + size_t(outline.frames) * screen_bytes > limits.max_decoded_bytes) {
+      Fail(why, "decoded size larger than the limit");
+      return std::nullopt;
+    }
+  }
+  if (outline.frames == 0) {
+    Fail(why, "no frames");
+    return std::nullopt;
+  }
+  return outline;
+}
+
+std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
+                                std::string* why) {
+  const std::optional<Outline> outline = Scan(data, size, limits, why);
+  if (!outline) return std::nullopt;
+
+  MemorySource source{data, size, 0};
+  int error = 0;
+  GifFileType* file = DGifOpen(&source, ReadFromMemory, &error);
+  if (!file) {
+    if (why) *why = GifErrorString(error);
+    return std::nullopt;
+  }
+  struct Closer {
+    GifFileType* f;
+    ~Closer() { DGifCloseFile(f, nullptr); }
+  } closer{file};
+  if (DGifSlurp(file) != GIF_OK) {
+    if (why) *why = GifErrorString(file->Error);
+    return std::nullopt;
+  }
+  if (file->ImageCount != outline->frames) {
+    if (why) *why = "frame count differs from the block structure";
+    return std::nullopt;
+  }
+
+  Animation anim;
+  anim.width = outline->width;
+  anim.height = outline->height;
+  const size_t screen = size_t(anim.width) * size_t(anim.height);
+  std::vector<uint32_t> canvas(screen, 0), saved;
+  anim.frames.reserve(size_t(file->ImageCount));
+
+  for (int i = 0; i < file->ImageCount; ++i) {
+    const SavedImage& image = file->SavedImages[i];
+    const GifImageDesc& desc = image.ImageDesc;
+    GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    DGifSavedExtensionToGCB(file, i, &gcb);
+    const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : file->SColorMap;
+    if (!map || !image.RasterBits) {
+      if (why) *why = "frame without a colour table";
+      return std::nullopt;
+    }
+    if (gcb.DisposalMode == DISPOSE_PREVIOUS) saved = canvas;
+
+    const int x0 = std::max(0, desc.Left), y0 = std::max(0, desc.Top);
+    const int x1 = std::min(anim.width, desc.Left + desc.Width);
+    const int y1 = std::min(anim.height, desc.Top + desc.Height);
+    for (int y = y0; y < y1; ++y) {
+      const GifByteType* row = image.RasterBits + size_t(y - desc.Top) * size_t(desc.Width);
+      for (int x = x0; x < x1; ++x) {
+        const int index = row[x - desc.Left];
+        if (index == gcb.TransparentColor || index >= map->ColorCount) continue;
+        canvas[size_t(y) * anim.width + x] = Argb(map->Colors[index]);
+      }
+    }
+
+    const int delay_ms = gcb.DelayTime <= 1 ? kDefaultDelayMs : gcb.DelayTime * 10;
+    anim.frames.push_back({canvas, delay_ms});
+
+    if (gcb.DisposalMode == DISPOSE_BACKGROUND) {
+      for (int y = y0; y < y1; ++y)
+        std::fill(canvas.begin() + ptrdiff_t(y) * anim.width + x0,
+                  canvas.begin() + ptrdiff_t(y) * anim.width + x1, 0u);
+    } else if (gcb.DisposalMode == DISPOSE_PREVIOUS) {
+      canvas.swap(saved);
+    }
+  }
+  return anim;
+}
+
+std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (why) *why = std::strerror(errno);
+    return std::nullopt;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (why) *why = "not a regular file";
+    return std::nullopt;
+  }
+  if (size_t(st.st_size) > limits.max_file_bytes) {
+    if (why) *why = "file larger than the limit";
+    return std::nullopt;
+  }
+  std::vector<uint8_t> bytes(size_t(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (why) *why = "read failed";
+      return std::nullopt;
+    }
+    got += size_t(n);
+  }
+  return Decode(bytes.data(), bytes.size(), limits, why);
+}
+
+}  // namespace platform::gif

@@ -1,0 +1,56 @@
+// GIF files as the animated picture control shows them: checked against limits
+// before decoding, decoded with giflib, and composited frame by frame by the
+// frames' disposal methods into whole pictures of the logical screen's size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::gif {
+
+struct Limits {
+  int max_side = 4096;                          // logical screen and frames, pixels
+  int max_frames = 1000;
+  size_t max_decoded_bytes = size_t(64) << 20;  // giflib's rasters plus the composited frames
+  size_t max_file_bytes = size_t(32) << 20;
+};
+
+struct Frame {
+  std::vector<uint32_t> argb;  // width * height, 0xAARRGGBB; alpha 0 where transparent
+  int delay_ms;
+};
+
+struct Animation {
+  int width = 0, height = 0;
+  std::vector<Frame> frames;  // at least one
+  int TotalMs() const;
+  // The frame shown elapsed_ms after the animation started; it loops forever.
+  size_t FrameAt(uint64_t elapsed_ms) const;
+};
+
+// Frames with no delay, or one of 10 ms, are shown for 100 ms, as browsers do.
+constexpr int kDefaultDelayMs = 100;
+
+// The sizes a GIF declares, read from its block structure without decoding.
+struct Outline {
+  int width = 0, height = 0;
+  int frames = 0;
+  size_t raster_bytes = 0;  // the sum of the frames' own areas
+};
+
+// Walks the block structure. Fails, saying why, on a bad signature, a truncated or
+// malformed block, a zero-sized screen, or a size beyond the limits.
+std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limits, std::string* why);
+
+// Scans, then decodes and composites. Fails, saying why, where Scan fails or giflib
+// reports an error.
+std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
+                                std::string* why);
+
+// Reads a regular file of at most limits.max_file_bytes and decodes it.
+std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why);
+
+}  // namespace platform::gif

@@ -1,0 +1,82 @@
+// The design values from which a window and its controls are created: places and
+// sizes in twips, colours, the banner text, the timer and the sprites' saved properties.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/colour.h"
+
+namespace platform {
+
+constexpr int kTwipsPerPixel = 15;
+
+struct Rect {
+  float left, top, width, height;  // twips
+};
+
+// A saved property as the animated picture control receives it at creation.
+struct SavedProperty {
+  std::string_view name;
+  std::variant<int16_t, int32_t> value;  // colours travel as 32-bit integers
+};
+
+struct SpriteLayout {
+  std::string_view name;  // "AniGif1" .. "AniGif4"
+  Rect place;
+  int32_t extentx, extenty;  // HIMETRIC: twips * 127 / 72, to nearest
+  bool has_borderstyle;
+  int16_t borderstyle;
+  int16_t appearance;
+  Colour backcolor;
+
+  // In the order the control reads them at creation.
+  std::vector<SavedProperty> SavedProperties() const {
+    std::vector<SavedProperty> props{{"_extentx", extentx}, {"_extenty", extenty}};
+    if (has_borderstyle) props.push_back({"borderstyle", borderstyle});
+    props.push_back({"appearance", appearance});
+    props.push_back({"backcolor", int32_t(backcolor)});
+    return props;
+  }
+};
+
+struct LabelLayout {
+  std::string_view name;  // "Label1"
+  Rect place;
+  Colour fore_color;
+  Colour back_color;
+  std::string_view caption;  // UTF-8, one line, left-aligned
+};
+
+struct TimerLayout {
+  std::string_view name;  // "Timer2"
+  int interval_ms;
+  bool enabled;
+};
+
+// One control in the order of creation: a sprite by its number (1 = AniGif1), the
+// banner, or the timer.
+struct ControlRef {
+  enum Kind : uint8_t { kSprite, kLabel, kTimer } kind;
+  uint8_t sprite;  // 1..4 for kSprite
+};
+
+struct FormLayout {
+  std::string_view caption;  // "Form1"; no title bar shows it
+  Rect client_area;          // the design size, before the window is maximised
+  Colour back_color;         // a system colour
+  std::string_view icon;     // file beside the program, the window's icon
+  int sprite_count;          // 3 or 4
+  std::array<SpriteLayout, 4> sprites;  // AniGif1 .. AniGif4; the first sprite_count are used
+  LabelLayout label;
+  TimerLayout timer;
+  std::array<ControlRef, 6> creation_order;  // the first ControlCount() entries
+  std::array<std::string_view, 5> tab_order; // the first sprite_count + 1 entries
+
+  int ControlCount() const { return sprite_count + 2; }
+};
+
+}  // namespace platform

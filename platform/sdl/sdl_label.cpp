@@ -1,0 +1,101 @@
+// The banner over SDL2_ttf, in a font that fontconfig finds for Simplified Chinese.
+// Implements: SdlLabel.
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_window.h"
+
+namespace platform::sdl {
+
+namespace {
+
+// The file and face index of a sans-serif font that covers "欢迎" (U+6B22 U+8FCE).
+bool FindChineseFont(std::string* file, int* index) {
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (!config) return false;
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif:lang=zh-cn"));
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result;
+  FcPattern* match = FcFontMatch(config, pattern, &result);
+  bool found = false;
+  if (match) {
+    FcChar8* path = nullptr;
+    FcCharSet* chars = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch &&
+        FcPatternGetCharSet(match, FC_CHARSET, 0, &chars) == FcResultMatch &&
+        FcCharSetHasChar(chars, 0x6B22) && FcCharSetHasChar(chars, 0x8FCE)) {
+      *file = reinterpret_cast<const char*>(path);
+      if (FcPatternGetInteger(match, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
+      found = true;
+    }
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  FcConfigDestroy(config);
+  return found;
+}
+
+// The largest size whose line fits the banner's height.
+TTF_Font* OpenFitting(const std::string& file, int index, int max_height_px) {
+  for (int size = max_height_px; size >= 6; --size) {
+    TTF_Font* font = TTF_OpenFontIndex(file.c_str(), size, index);
+    if (!font) return nullptr;
+    if (TTF_FontHeight(font) <= max_height_px) return font;
+    TTF_CloseFont(font);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+SdlLabel::SdlLabel(SDL_Renderer* renderer, const LabelLayout& layout)
+    : renderer_(renderer), place_(layout.place), fore_color_(layout.fore_color),
+      back_color_(layout.back_color), caption_(layout.caption) {
+  std::string file;
+  int index = 0;
+  if (!FindChineseFont(&file, &index)) {
+    std::fprintf(stderr, "banner: no font for Simplified Chinese found\n");
+    return;
+  }
+  TTF_Font* font = OpenFitting(file, index, int(place_.height) / kTwipsPerPixel);
+  if (!font) {
+    Report("banner font");
+    return;
+  }
+  SDL_Surface* surface = TTF_RenderUTF8_Blended(font, caption_.c_str(), SDL_Color{255, 255, 255, 255});
+  TTF_CloseFont(font);
+  if (!surface) {
+    Report("banner text");
+    return;
+  }
+  text_ = SDL_CreateTextureFromSurface(renderer_, surface);
+  text_w_ = surface->w;
+  text_h_ = surface->h;
+  SDL_FreeSurface(surface);
+  if (!text_) Report("banner texture");
+}
+
+SdlLabel::~SdlLabel() {
+  if (text_) SDL_DestroyTexture(text_);
+}
+
+void SdlLabel::Draw() {
+  const SDL_Rect rect{int(place_.left) / kTwipsPerPixel, int(place_.top) / kTwipsPerPixel,
+                      int(place_.width) / kTwipsPerPixel, int(place_.height) / kTwipsPerPixel};
+  SDL_SetRenderDrawColor(renderer_, uint8_t(RedOf(back_color_)), uint8_t(GreenOf(back_color_)),
+                         uint8_t(BlueOf(back_color_)), 255);
+  SDL_RenderFillRect(renderer_, &rect);
+  if (!text_) return;
+  SDL_SetTextureColorMod(text_, uint8_t(RedOf(fore_color_)), uint8_t(GreenOf(fore_color_)),
+                         uint8_t(BlueOf(fore_color_)));
+  // One line, clipped to the banner's rectangle.
+  const SDL_Rect source{0, 0, std::min(text_w_, rect.w), std::min(text_h_, rect.h)};
+  const SDL_Rect target{rect.x, rect.y, source.w, source.h};
+  SDL_RenderCopy(renderer_, text_, &source, &target);
+}
+
+}  // namespace platform::sdl

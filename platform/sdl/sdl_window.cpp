@@ -1,0 +1,284 @@
+// Form1 over SDL. Implements: the window (creation from the layout, show, unload,
+// the event-processing step, presenting) and the animated picture control.
+#include "platform/sdl/sdl_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/host_path.h"
+#include "platform/sdl/sdl_parts.h"
+
+namespace platform::sdl {
+
+namespace {
+
+// The colour the standard scheme gives a system colour; an RGB value stays itself.
+Colour Resolve(Colour colour) {
+  if (colour & kSystemColourFlag) return kBlack;  // the standard scheme has black menu text
+  return colour;
+}
+
+int Px(float twips) { return int(std::floor(twips / float(kTwipsPerPixel))); }
+
+void SetDrawColour(SDL_Renderer* renderer, Colour colour) {
+  SDL_SetRenderDrawColor(renderer, uint8_t(RedOf(colour)), uint8_t(GreenOf(colour)),
+                         uint8_t(BlueOf(colour)), 255);
+}
+
+// Key, button and modifier codes as the handlers receive them.
+int16_t ShiftState(uint16_t mod) {
+  return int16_t(((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_CTRL) ? 2 : 0) | ((mod & KMOD_ALT) ? 4 : 0));
+}
+
+int16_t Button(uint8_t sdl_button) {
+  switch (sdl_button) {
+    case SDL_BUTTON_LEFT: return 1;
+    case SDL_BUTTON_RIGHT: return 2;
+    case SDL_BUTTON_MIDDLE: return 4;
+    default: return int16_t(8 << (sdl_button - SDL_BUTTON_X1));
+  }
+}
+
+int16_t Buttons(uint32_t state) {
+  return int16_t(((state & SDL_BUTTON_LMASK) ? 1 : 0) | ((state & SDL_BUTTON_RMASK) ? 2 : 0) |
+                 ((state & SDL_BUTTON_MMASK) ? 4 : 0));
+}
+
+}  // namespace
+
+// --- the animated picture control ---
+
+SdlSprite::SdlSprite(SDL_Renderer* renderer, const SpriteLayout& layout, std::string app_path)
+    : renderer_(renderer), name_(layout.name), app_path_(std::move(app_path)),
+      left_(layout.place.left), top_(layout.place.top), width_(layout.place.width),
+      height_(layout.place.height) {}
+
+SdlSprite::~SdlSprite() { FreeFrames(); }
+
+void SdlSprite::ReadProperties(const std::vector<SavedProperty>& properties) {
+  // The extents repeat the layout's size; appearance 0 and borderstyle 0 draw no
+  // frame. Only the back colour changes what is shown.
+  for (const SavedProperty& p : properties)
+    if (p.name == "backcolor") back_color_ = Colour(std::get<int32_t>(p.value));
+}
+
+void SdlSprite::FreeFrames() {
+  for (SDL_Texture* t : frames_) SDL_DestroyTexture(t);
+  frames_.clear();
+  animation_ = {};
+}
+
+void SdlSprite::SetPictureFile(const std::string& path) {
+  FreeFrames();
+  std::string why;
+  std::optional<gif::Animation> loaded = gif::Load(HostPath(path, app_path_), gif::Limits{}, &why);
+  if (!loaded) {
+    std::fprintf(stderr, "%s: %s: %s\n", name_.c_str(), path.c_str(), why.c_str());
+    return;
+  }
+  for (gif::Frame& frame : loaded->frames) {
+    SDL_Texture* texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                             SDL_TEXTUREACCESS_STATIC, loaded->width, loaded->height);
+    if (!texture) {
+      Report("sprite texture");
+      FreeFrames();
+      return;
+    }
+    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    SDL_UpdateTexture(texture, nullptr, frame.argb.data(), loaded->width * 4);
+    frames_.push_back(texture);
+    std::vector<uint32_t>().swap(frame.argb);
+  }
+  animation_ = std::move(*loaded);
+  start_ms_ = SDL_GetTicks64();
+}
+
+void SdlSprite::Draw(uint64_t now_ms) {
+  const SDL_Rect rect{Px(left_), Px(top_), Px(width_), Px(height_)};
+  SetDrawColour(renderer_, back_color_);
+  SDL_RenderFillRect(renderer_, &rect);
+  if (frames_.empty()) return;
+  SDL_Texture* frame = frames_[animation_.FrameAt(now_ms - start_ms_)];
+  const SDL_Rect source{0, 0, std::min(animation_.width, rect.w), std::min(animation_.height, rect.h)};
+  const SDL_Rect target{rect.x, rect.y, source.w, source.h};
+  SDL_RenderCopy(renderer_, frame, &source, &target);
+}
+
+// --- the window ---
+
+SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path)
+    : sink_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
+      timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled) {
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(0, &bounds) != 0) {
+    Report("display bounds");
+    std::exit(1);
+  }
+  // With no window manager a full-screen window asked for at 0 x 0 stays 1 x 1,
+  // so the desktop's place and size are given explicitly.
+  const std::string caption(layout.caption);
+  window_ = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS |
+                                 SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SKIP_TASKBAR);
+  if (!window_) {
+    Report("create window");
+    std::exit(1);
+  }
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) {
+    Report("create renderer");
+    std::exit(1);
+  }
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  ResizeCanvas(w, h);
+
+  sprites_.resize(size_t(layout.sprite_count));
+  for (int i = 0; i < layout.ControlCount(); ++i) {
+    const ControlRef control = layout.creation_order[size_t(i)];
+    switch (control.kind) {
+      case ControlRef::kSprite: {
+        const SpriteLayout& s = layout.sprites[control.sprite - 1];
+        auto sprite = std::make_unique<SdlSprite>(renderer_, s, app_path);
+        sprite->ReadProperties(s.SavedProperties());
+        z_order_.push_back(sprite.get());
+        sprites_[control.sprite - 1] = std::move(sprite);
+        break;
+      }
+      case ControlRef::kLabel:
+        label_ = std::make_unique<SdlLabel>(renderer_, layout.label);
+        break;
+      case ControlRef::kTimer:
+        break;  // its interval and state were taken above
+    }
+  }
+}
+
+SdlWindow::~SdlWindow() {
+  sprites_.clear();
+  label_.reset();
+  if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+}
+
+void SdlWindow::ResizeCanvas(int width_px, int height_px) {
+  canvas_.Resize(width_px, height_px, back_argb_);
+  if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
+  canvas_texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                      SDL_TEXTUREACCESS_STATIC, width_px, height_px);
+  if (!canvas_texture_) {
+    Report("create canvas");
+    std::exit(1);
+  }
+}
+
+Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1)); }
+
+void SdlWindow::Show() {
+  SDL_ShowWindow(window_);
+  SDL_RaiseWindow(window_);
+  SDL_SetWindowInputFocus(window_);
+  if (!active_) activation_pending_ = true;
+}
+
+void SdlWindow::Unload() {
+  if (!loaded_) return;
+  loaded_ = false;
+  SDL_HideWindow(window_);
+}
+
+void SdlWindow::Dispatch(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_QUIT:  // SIGINT, SIGTERM, or the session closing
+      Unload();
+      break;
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: Unload(); break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          if (!active_) {
+            active_ = true;
+            sink_.Form_Activate();
+          }
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: active_ = false; break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: ResizeCanvas(e.window.data1, e.window.data2); break;
+        default: break;
+      }
+      break;
+    case SDL_KEYDOWN:
+      sink_.Form_KeyDown(int16_t(e.key.keysym.sym & 0x7FFF), ShiftState(e.key.keysym.mod));
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      sink_.Form_MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()),
+                           float(e.button.x * kTwipsPerPixel), float(e.button.y * kTwipsPerPixel));
+      break;
+    case SDL_MOUSEMOTION:
+      sink_.Form_MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()),
+                           float(e.motion.x * kTwipsPerPixel), float(e.motion.y * kTwipsPerPixel));
+      break;
+    default:
+      break;
+  }
+}
+
+int16_t SdlWindow::DoEvents() {
+  if (!loaded_) return 0;
+  // Showing made the window active; the window manager's focus event, if any,
+  // then finds it active already.
+  if (activation_pending_) {
+    activation_pending_ = false;
+    active_ = true;
+    sink_.Form_Activate();
+  }
+  SDL_Event event;
+  while (loaded_ && SDL_PollEvent(&event)) Dispatch(event);
+  if (!loaded_) return 0;
+
+  const uint64_t now = SDL_GetTicks64();
+  if (timer_enabled_ && timer_.Due(now)) {
+    sink_.Timer2_Timer();
+    if (!loaded_) return 0;
+  }
+  UploadCanvas();
+  Compose(now);
+  Present();
+  return 1;
+}
+
+void SdlWindow::UploadCanvas() {
+  const int tile = Canvas::kTileSize;
+  for (int ty = 0; ty < canvas_.TilesY(); ++ty) {
+    for (int tx = 0; tx < canvas_.TilesX();) {
+      if (!canvas_.TileDirty(tx, ty)) {
+        ++tx;
+        continue;
+      }
+      const int first = tx;
+      while (tx < canvas_.TilesX() && canvas_.TileDirty(tx, ty)) ++tx;
+      SDL_Rect run{first * tile, ty * tile, 0, 0};
+      run.w = std::min(tx * tile, canvas_.WidthPx()) - run.x;
+      run.h = std::min(tile, canvas_.HeightPx() - run.y);
+      SDL_UpdateTexture(canvas_texture_, &run,
+                        canvas_.Pixels() + size_t(run.y) * size_t(canvas_.WidthPx()) + size_t(run.x),
+                        canvas_.PitchBytes());
+    }
+  }
+  canvas_.ClearDirty();
+}
+
+void SdlWindow::UploadWholeCanvas() {
+  SDL_UpdateTexture(canvas_texture_, nullptr, canvas_.Pixels(), canvas_.PitchBytes());
+  canvas_.ClearDirty();
+}
+
+void SdlWindow::Compose(uint64_t now_ms) {
+  SDL_RenderCopy(renderer_, canvas_texture_, nullptr, nullptr);
+  label_->Draw();
+  for (SdlSprite* sprite : z_order_) sprite->Draw(now_ms);
+}
+
+}  // namespace platform::sdl

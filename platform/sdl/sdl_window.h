@@ -1,0 +1,104 @@
+// Form1 over SDL: a borderless full-screen window with a persistent canvas, its
+// banner, its sprites and its timer, and the event-processing step.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gif/gif_animation.h"
+#include "platform/platform.h"
+#include "platform/timer_clock.h"
+
+namespace platform::sdl {
+
+class SdlSprite final : public Sprite {
+ public:
+  SdlSprite(SDL_Renderer* renderer, const SpriteLayout& layout, std::string app_path);
+  ~SdlSprite() override;
+  // Takes the saved properties in the order the layout gives them.
+  void ReadProperties(const std::vector<SavedProperty>& properties);
+
+  void SetPictureFile(const std::string& path) override;
+  float Left() const override { return left_; }
+  void SetLeft(float twips) override { left_ = twips; }
+  float Top() const override { return top_; }
+  void SetTop(float twips) override { top_ = twips; }
+  float Height() const override { return height_; }
+
+  void Draw(uint64_t now_ms);
+
+ private:
+  void FreeFrames();
+
+  SDL_Renderer* renderer_;
+  std::string name_, app_path_;
+  float left_, top_, width_, height_;
+  Colour back_color_ = kBlack;
+  gif::Animation animation_;  // delays and size; the pixels live in frames_
+  std::vector<SDL_Texture*> frames_;
+  uint64_t start_ms_ = 0;
+};
+
+class SdlLabel final : public Label {
+ public:
+  SdlLabel(SDL_Renderer* renderer, const LabelLayout& layout);
+  ~SdlLabel() override;
+  Colour ForeColor() const override { return fore_color_; }
+  void SetForeColor(Colour colour) override { fore_color_ = colour; }
+  std::string Caption() const override { return caption_; }
+  void Draw();
+
+ private:
+  SDL_Renderer* renderer_;
+  Rect place_;
+  Colour fore_color_, back_color_;
+  std::string caption_;
+  SDL_Texture* text_ = nullptr;  // the caption in white; tinted to ForeColor when drawn
+  int text_w_ = 0, text_h_ = 0;
+};
+
+class SdlWindow final : public Window {
+ public:
+  SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path);
+  ~SdlWindow() override;
+
+  Canvas& canvas() override { return canvas_; }
+  void Show() override;
+  void Unload() override;
+  int16_t DoEvents() override;
+  Sprite& sprite(int number) override;
+  Label& label() override { return *label_; }
+
+  // The parts of one step, open to benchmarks.
+  void Dispatch(const SDL_Event& event);
+  void UploadCanvas();
+  void Compose(uint64_t now_ms);
+  void Present() { SDL_RenderPresent(renderer_); }
+  // The naive path, for comparison: the whole canvas uploaded.
+  void UploadWholeCanvas();
+
+ private:
+  void ResizeCanvas(int width_px, int height_px);
+
+  EventSink& sink_;
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* canvas_texture_ = nullptr;
+  Canvas canvas_;
+  uint32_t back_argb_;
+  std::unique_ptr<SdlLabel> label_;
+  std::vector<std::unique_ptr<SdlSprite>> sprites_;  // AniGif1 .. AniGifN
+  std::vector<SdlSprite*> z_order_;                  // creation order, first at the bottom
+  TimerClock timer_;
+  bool timer_enabled_;
+  bool loaded_ = true;
+  bool active_ = false;
+  bool activation_pending_ = false;
+};
+
+}  // namespace platform::sdl

@@ -1,0 +1,156 @@
+// The animated picture control's GIF loading: limits, decoding, disposal, timing.
+#include "platform/gif/gif_animation.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "tests/gif_fixtures.h"
+
+namespace {
+
+using namespace gif_fixtures;
+using platform::gif::Animation;
+using platform::gif::Decode;
+using platform::gif::Limits;
+
+constexpr uint32_t kClear = 0x00000000;
+constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+
+const std::vector<Rgb> kPalette{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+
+std::optional<Animation> DecodeSpec(const GifSpec& spec, const Limits& limits = {}) {
+  const std::vector<uint8_t> bytes = Encode(spec);
+  std::string why;
+  auto anim = Decode(bytes.data(), bytes.size(), limits, &why);
+  EXPECT_TRUE(anim) << why;
+  return anim;
+}
+
+std::string Refusal(const std::vector<uint8_t>& bytes, const Limits& limits = {}) {
+  std::string why;
+  auto anim = Decode(bytes.data(), bytes.size(), limits, &why);
+  EXPECT_FALSE(anim);
+  return why;
+}
+
+TEST(GifTiming, DelaysAreTheFramesOwnAndTooShortOnesBecomeATenth) {
+  auto anim = DecodeSpec({2, 2, kPalette, {Solid(2, 2, 1, 10), Solid(2, 2, 2, 25), Solid(2, 2, 3, 0)}});
+  ASSERT_TRUE(anim);
+  ASSERT_EQ(anim->frames.size(), 3u);
+  EXPECT_EQ(anim->frames[0].delay_ms, 100);
+  EXPECT_EQ(anim->frames[1].delay_ms, 250);
+  EXPECT_EQ(anim->frames[2].delay_ms, 100);
+  EXPECT_EQ(anim->TotalMs(), 450);
+  EXPECT_EQ(anim->FrameAt(0), 0u);
+  EXPECT_EQ(anim->FrameAt(99), 0u);
+  EXPECT_EQ(anim->FrameAt(100), 1u);
+  EXPECT_EQ(anim->FrameAt(349), 1u);
+  EXPECT_EQ(anim->FrameAt(350), 2u);
+  EXPECT_EQ(anim->FrameAt(450), 0u);  // loops
+  EXPECT_EQ(anim->FrameAt(450 * 1000 + 120), 1u);
+}
+
+TEST(GifCompositing, BackgroundDisposalClearsTheFrameRectangleToTransparent) {
+  FrameSpec base = Solid(4, 2, 1);
+  base.disposal = 1;
+  FrameSpec patch{1, 0, 2, 1, {2, 2}, 10, 2};
+  FrameSpec dot{3, 1, 1, 1, {3}, 10, 1};
+  auto anim = DecodeSpec({4, 2, kPalette, {base, patch, dot}});
+  ASSERT_TRUE(anim);
+  EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kRed, kGreen, kGreen, kRed,  //
+                                                          kRed, kRed, kRed, kRed}));
+  EXPECT_EQ(anim->frames[2].argb, (std::vector<uint32_t>{kRed, kClear, kClear, kRed,  //
+                                                          kRed, kRed, kRed, kBlue}));
+}
+
+TEST(GifCompositing, PreviousDisposalRestoresWhatWasThere) {
+  FrameSpec base = Solid(2, 1, 1);
+  FrameSpec flash{0, 0, 1, 1, {2}, 10, 3};
+  FrameSpec after{1, 0, 1, 1, {3}, 10, 1};
+  auto anim = DecodeSpec({2, 1, kPalette, {base, flash, after}});
+  ASSERT_TRUE(anim);
+  EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kGreen, kRed}));
+  EXPECT_EQ(anim->frames[2].argb, (std::vector<uint32_t>{kRed, kBlue}));
+}
+
+TEST(GifCompositing, TheTransparentIndexLeavesWhatLiesBelow) {
+  FrameSpec first{0, 0, 3, 1, {0, 1, 0}, 10, 1, 0};
+  FrameSpec second{0, 0, 3, 1, {2, 0, 0}, 10, 1, 0};
+  auto anim = DecodeSpec({3, 1, kPalette, {first, second}});
+  ASSERT_TRUE(anim);
+  EXPECT_EQ(anim->frames[0].argb, (std::vector<uint32_t>{kClear, kRed, kClear}));
+  EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kGreen, kRed, kClear}));
+}
+
+TEST(GifCompositing, AFrameReachingPastTheScreenIsClipped) {
+  FrameSpec wide{1, 0, 3, 1, {2, 3, 3}, 10, 1};
+  auto anim = DecodeSpec({2, 1, kPalette, {Solid(2, 1, 1), wide}});
+  ASSERT_TRUE(anim);
+  EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kRed, kGreen}));
+}
+
+TEST(GifRefusal, TruncatedFilesAreRefusedAtEveryLength) {
+  const std::vector<uint8_t> whole = Encode({8, 8, kPalette, {Solid(8, 8, 1), Solid(8, 8, 2)}});
+  for (size_t n = 0; n + 1 < whole.size(); ++n) {
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + ptrdiff_t(n));
+    std::string why;
+    EXPECT_FALSE(Decode(cut.data(), cut.size(), {}, &why)) << "length " << n;
+    EXPECT_FALSE(why.empty());
+  }
+}
+
+TEST(GifRefusal, GarbageAndEmptyFilesAreRefused) {
+  EXPECT_EQ(Refusal({}), "not a GIF file");
+  std::vector<uint8_t> garbage(4096);
+  srand(7);
+  for (uint8_t& b : garbage) b = uint8_t(rand());
+  EXPECT_EQ(Refusal(garbage), "not a GIF file");
+  garbage[0] = 'G', garbage[1] = 'I', garbage[2] = 'F', garbage[3] = '8', garbage[4] = '9',
+  garbage[5] = 'a';
+  EXPECT_FALSE(Refusal(garbage).empty());
+}
+
+TEST(GifRefusal, AHugeLogicalScreenIsRefusedBeforeDecoding) {
+  std::vector<uint8_t> bytes = Encode({4, 4, kPalette, {Solid(4, 4, 1)}});
+  bytes[6] = bytes[7] = bytes[8] = bytes[9] = 0xFF;  // 65535 x 65535
+  EXPECT_EQ(Refusal(bytes), "logical screen larger than the limit");
+}
+
+TEST(GifRefusal, FrameCountAndDecodedSizeHaveLimits) {
+  const GifSpec three{16, 16, kPalette, {Solid(16, 16, 1), Solid(16, 16, 2), Solid(16, 16, 3)}};
+  Limits two_frames;
+  two_frames.max_frames = 2;
+  EXPECT_EQ(Refusal(Encode(three), two_frames), "more frames than the limit");
+  Limits small;
+  small.max_decoded_bytes = 2 * (16 * 16 * 5);  // room for two frames, not three
+  EXPECT_EQ(Refusal(Encode(three), small), "decoded size larger than the limit");
+  EXPECT_TRUE(DecodeSpec(three));
+}
+
+TEST(GifLoad, MissingFilesAndFoldersAreRefused) {
+  std::string why;
+  EXPECT_FALSE(platform::gif::Load("/nonexistent/ghost.gif", {}, &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_FALSE(platform::gif::Load("/tmp", {}, &why));
+  EXPECT_EQ(why, "not a regular file");
+}
+
+TEST(GifLoad, AFileOnDiskDecodes) {
+  char dir[] = "/tmp/gif_test_XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string path = std::string(dir) + "/sprite.gif";
+  WriteFile(path, Encode({3, 2, kPalette, {Solid(3, 2, 3)}}));
+  std::string why;
+  auto anim = platform::gif::Load(path, {}, &why);
+  ASSERT_TRUE(anim) << why;
+  EXPECT_EQ(anim->width, 3);
+  EXPECT_EQ(anim->height, 2);
+  EXPECT_EQ(anim->frames[0].argb[5], kBlue);
+  unlink(path.c_str());
+  rmdir(dir);
+}
+
+}  // namespace

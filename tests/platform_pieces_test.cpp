@@ -1,0 +1,83 @@
+// The backend-neutral pieces of the platform: canvas, paths, the timer's clock, colours.
+#include <gtest/gtest.h>
+
+#include "platform/canvas.h"
+#include "platform/colour.h"
+#include "platform/host_path.h"
+#include "platform/timer_clock.h"
+
+namespace {
+
+using platform::Canvas;
+
+TEST(Canvas, APointLandsOnThePixelThatHoldsItsTwips) {
+  Canvas canvas;
+  canvas.Resize(4, 3, 0xFF000000);
+  EXPECT_EQ(canvas.Width(), 60.0f);
+  EXPECT_EQ(canvas.Height(), 45.0f);
+  canvas.PSet(14.99f, 15.0f, platform::RGB(10, 20, 30));  // pixel (0, 1)
+  canvas.PSet(15.0f, 29.99f, platform::RGB(255, 0, 0));    // pixel (1, 1)
+  EXPECT_EQ(canvas.Pixel(0, 1), 0xFF0A141Eu);
+  EXPECT_EQ(canvas.Pixel(1, 1), 0xFFFF0000u);
+  EXPECT_EQ(canvas.Pixel(0, 0), 0xFF000000u);
+}
+
+TEST(Canvas, PointsOutsideAreClippedIncludingTheBottomEdgeItself) {
+  Canvas canvas;
+  canvas.Resize(2, 2, 0xFF000000);
+  canvas.ClearDirty();
+  canvas.PSet(0.0f, 30.0f, platform::RGB(255, 255, 255));  // y == Height
+  canvas.PSet(30.0f, 0.0f, platform::RGB(255, 255, 255));  // x == Width
+  canvas.PSet(-0.5f, 0.0f, platform::RGB(255, 255, 255));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(canvas.Pixel(x, y), 0xFF000000u);
+  EXPECT_FALSE(canvas.TileDirty(0, 0));
+}
+
+TEST(Canvas, OnlyTheTilesOfPointsSetAreDirty) {
+  Canvas canvas;
+  canvas.Resize(40, 20, 0xFF000000);  // 3 x 2 tiles, the last ones partial
+  canvas.ClearDirty();
+  canvas.PSet(17 * 15.0f, 16 * 15.0f, platform::RGB(1, 1, 1));
+  for (int ty = 0; ty < 2; ++ty)
+    for (int tx = 0; tx < 3; ++tx) EXPECT_EQ(canvas.TileDirty(tx, ty), tx == 1 && ty == 1);
+}
+
+TEST(Canvas, ResizingKeepsWhatOverlapsAndFillsTheRest) {
+  Canvas canvas;
+  canvas.Resize(2, 2, 0xFF000000);
+  canvas.PSet(15, 15, platform::RGB(0, 0, 255));
+  canvas.Resize(3, 1, 0xFF112233);
+  EXPECT_EQ(canvas.Pixel(0, 0), 0xFF000000u);
+  EXPECT_EQ(canvas.Pixel(2, 0), 0xFF112233u);
+  canvas.Resize(2, 2, 0xFF000000);
+  EXPECT_EQ(canvas.Pixel(1, 1), 0xFF000000u);  // the blue point was cut off
+}
+
+TEST(Colour, ComponentsAbove255CountAs255) {
+  EXPECT_EQ(platform::RGB(300, 0, 0), 255u);
+  EXPECT_EQ(platform::RGB(0, 256, 0), 255u * 256u);
+  EXPECT_EQ(platform::RGB(0, 0, 420), 255u * 65536u);
+  EXPECT_EQ(platform::RGB(1, 2, 3), 1u + 2u * 256u + 3u * 65536u);
+  EXPECT_EQ(platform::ToArgb(65280), 0xFF00FF00u);  // the banner's green
+}
+
+TEST(HostPath, TheLiteralsBackslashIsTheSeparatorButTheFolderIsKept) {
+  EXPECT_EQ(platform::HostPath("/opt/saver\\walk.wav", "/opt/saver"), "/opt/saver/walk.wav");
+  EXPECT_EQ(platform::HostPath("/tmp/a\\b\\walk.wav", "/tmp/a\\b"), "/tmp/a\\b/walk.wav");
+  EXPECT_EQ(platform::HostPath("/tmp/有 空格\\song.mid", "/tmp/有 空格"), "/tmp/有 空格/song.mid");
+  EXPECT_EQ(platform::HostPath("C:\\x\\y.gif", "/opt"), "C:/x/y.gif");
+}
+
+TEST(TimerClock, TicksOnceAnIntervalHasPassedAndNeverTwiceForOneStep) {
+  platform::TimerClock timer(100, 1000);
+  EXPECT_FALSE(timer.Due(1099));
+  EXPECT_TRUE(timer.Due(1100));
+  EXPECT_FALSE(timer.Due(1100));
+  EXPECT_FALSE(timer.Due(1199));
+  EXPECT_TRUE(timer.Due(1550));   // late: one tick, not four
+  EXPECT_FALSE(timer.Due(1600));  // the next is due 100 ms after the late one
+  EXPECT_TRUE(timer.Due(1650));
+}
+
+}  // namespace
