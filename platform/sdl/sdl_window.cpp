@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/host_path.h"
 #include "platform/sdl/sdl_parts.h"
@@ -43,6 +44,36 @@ int16_t Button(uint8_t sdl_button) {
 int16_t Buttons(uint32_t state) {
   return int16_t(((state & SDL_BUTTON_LMASK) ? 1 : 0) | ((state & SDL_BUTTON_RMASK) ? 2 : 0) |
                  ((state & SDL_BUTTON_MMASK) ? 4 : 0));
+}
+
+// A GPU renderer that waits for the display's refresh, unless the only OpenGL is
+// a software rasteriser (llvmpipe under Xvfb, in a virtual machine): that one is
+// slower than SDL's own software renderer and has been seen to stall for good
+// inside a texture upload. SDL_RENDER_DRIVER still chooses, where it is set.
+SDL_Renderer* CreateRenderer(SDL_Window* window) {
+  if (!SDL_GetHint(SDL_HINT_RENDER_DRIVER)) {
+    if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED |
+                                                                    SDL_RENDERER_PRESENTVSYNC)) {
+      SDL_RendererInfo info;
+      SDL_GetRendererInfo(renderer, &info);
+      using GetString = const unsigned char* (*)(unsigned);
+      constexpr unsigned kGlRenderer = 0x1F01;
+      auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+      const char* gl = nullptr;
+      if (std::string_view(info.name).substr(0, 6) == "opengl" && get_string)
+        gl = reinterpret_cast<const char*>(get_string(kGlRenderer));
+      const std::string_view name = gl ? gl : "";
+      const bool software_gl = name.find("llvmpipe") != std::string_view::npos ||
+                               name.find("softpipe") != std::string_view::npos ||
+                               name.find("swrast") != std::string_view::npos;
+      if (!software_gl) return renderer;
+      SDL_DestroyRenderer(renderer);
+    }
+  }
+  if (SDL_GetHint(SDL_HINT_RENDER_DRIVER)) return SDL_CreateRenderer(window, -1, 0);
+  // Presenting the software renderer's frame must not go through OpenGL either.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
 }
 
 }  // namespace
@@ -125,8 +156,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     Report("create window");
     std::exit(1);
   }
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  renderer_ = CreateRenderer(window_);
   if (!renderer_) {
     Report("create renderer");
     std::exit(1);

@@ -1,0 +1,130 @@
+"""The four programs under Xvfb: the window covers the screen, the pointer is hidden
+over it, the banner stands at its place, input ends the program, a second copy ends
+at once, and arguments change nothing."""
+
+import time
+import unittest
+
+from xsession import DELIVERABLES, TWIPS, XSession, program
+
+BANNERS = {  # left, top, width, height in twips
+    "divor": (360, 120, 10935, 255),
+    "Rerarir": (180, 90, 3705, 255),
+    "Flitter": (360, 120, 10935, 255),
+    "Tunelight": (390, 120, 10935, 255),
+}
+
+
+def coloured(rgb):
+    """Banner text after tinting: not one of the dots' greys, and not black."""
+    return max(rgb) > 60 and max(rgb) - min(rgb) > 40
+
+
+class WindowAndInput(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XSession(1024, 768)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+
+    def start(self, name, args=()):
+        # SDL reports the pointer's place once when the window appears; that first
+        # movement only sets the reference. A program left by a failed subtest goes first.
+        for earlier in getattr(self, "running", []):
+            self.x.stop(earlier)
+        process = self.x.run([program(name)] + list(args))
+        self.running = [process]
+        self.addCleanup(self.x.stop, process)
+        window = self.x.window_of(process)
+        self.assertIsNotNone(window, name + " showed no window")
+        time.sleep(0.4)
+        return process, window
+
+    def assertEndsWithin(self, process, seconds, what):
+        self.assertTrue(self.x.ended_within(process, seconds), what + ": still running")
+        self.assertEqual(process.returncode, 0, what)
+
+    def test_the_window_covers_the_screen_and_hides_the_pointer(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                process, window = self.start(name)
+                g = self.x.geometry(window)
+                self.assertEqual((g["X"], g["Y"], g["WIDTH"], g["HEIGHT"]), (0, 0, 1024, 768))
+                self.assertEqual(self.x.cursor_state(), "hidden")
+                self.x.x("xdotool", "key", "space")
+                self.assertEndsWithin(process, 1.0, name)
+                self.assertEqual(self.x.cursor_state(), "visible")
+
+    def test_the_banner_stands_at_its_place_clipped_to_its_width(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                process, _ = self.start(name)
+                left, top, width, height = (v // TWIPS for v in BANNERS[name])
+                text = []
+                for _ in range(10):  # a tick may pick a grey or a dark colour
+                    shot = self.x.screenshot()
+                    text = [(x, y) for x, y, rgb in shot.region(0, 0, 1024, 60) if coloured(rgb)]
+                    if len(text) > 50:
+                        break
+                    time.sleep(0.15)
+                self.assertGreater(len(text), 50, "no banner text seen")
+                xs = [x for x, _ in text]
+                ys = [y for _, y in text]
+                self.assertGreaterEqual(min(xs), left)
+                self.assertLess(min(xs), left + 10)
+                self.assertLess(max(xs), left + width)
+                self.assertGreaterEqual(min(ys), top)
+                self.assertLess(max(ys), top + height)
+                if name == "Rerarir":  # the text is longer than the banner
+                    self.assertGreater(max(xs), left + width - 15)
+
+    def test_any_key_any_button_and_a_one_pixel_move_end_every_program(self):
+        inputs = [
+            ("key x", ["xdotool", "key", "x"]),
+            ("modifier", ["xdotool", "key", "Shift_L"]),
+            ("left button", ["xdotool", "click", "1"]),
+            ("right button", ["xdotool", "click", "3"]),
+        ]
+        px, py = self.x.pointer_at()
+        inputs.append(("one pixel", ["xdotool", "mousemove", str(px + 1), str(py)]))
+        inputs.append(("one pixel up", ["xdotool", "mousemove", str(px), str(py - 1)]))
+        for name in DELIVERABLES:
+            for what, command in inputs:
+                with self.subTest(name=name, input=what):
+                    process, _ = self.start(name)
+                    self.x.x(*command)
+                    self.assertEndsWithin(process, 1.0, name + " on " + what)
+
+    def test_a_move_back_to_the_same_place_does_not_end(self):
+        process, _ = self.start("divor")
+        self.x.mouse_to(*self.x.pointer_at())
+        time.sleep(0.5)
+        self.assertIsNone(process.poll())
+
+    def test_a_second_copy_ends_at_once_and_leaves_the_first_running(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                first, window = self.start(name)
+                second = self.x.run([program(name)])
+                self.assertEndsWithin(second, 2.0, "second " + name)
+                self.assertIsNone(first.poll(), "the first copy ended")
+                self.assertEqual(self.x.window_of(first, 1.0), window)
+                self.x.x("xdotool", "key", "space")
+                self.assertEndsWithin(first, 1.0, name)
+
+    def test_command_line_arguments_change_nothing(self):
+        for name in DELIVERABLES:
+            for args in (["/s"], ["-root"], ["/c:1234"]):
+                with self.subTest(name=name, args=args):
+                    process, window = self.start(name, args)
+                    g = self.x.geometry(window)
+                    self.assertEqual((g["WIDTH"], g["HEIGHT"]), (1024, 768))
+                    self.assertEqual(self.x.cursor_state(), "hidden")
+                    self.x.x("xdotool", "key", "Return")
+                    self.assertEndsWithin(process, 1.0, name)
+
+
+if __name__ == "__main__":
+    unittest.main()

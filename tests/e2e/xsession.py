@@ -1,0 +1,156 @@
+"""A headless X session for end-to-end tests: Xvfb, the programs, xdotool input,
+screenshots read pixel by pixel, and the pointer's visibility."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+BUILD = os.environ.get("DOTFALL_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+BUILD = os.path.abspath(BUILD)
+DELIVERABLES = ["divor", "Rerarir", "Flitter", "Tunelight"]
+TWIPS = 15
+
+
+def program(name):
+    return os.path.join(BUILD, name, name)
+
+
+class Screenshot:
+    """The root window as RGB pixels."""
+
+    def __init__(self, ppm_bytes):
+        header = []
+        pos = 0
+        while len(header) < 4:
+            while ppm_bytes[pos:pos + 1].isspace():
+                pos += 1
+            if ppm_bytes[pos:pos + 1] == b"#":
+                pos = ppm_bytes.index(b"\n", pos)
+                continue
+            end = pos
+            while not ppm_bytes[end:end + 1].isspace():
+                end += 1
+            header.append(ppm_bytes[pos:end])
+            pos = end
+        assert header[0] == b"P6", header
+        self.width, self.height = int(header[1]), int(header[2])
+        self.data = ppm_bytes[pos + 1:]
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.data[i:i + 3])
+
+    def region(self, x0, y0, x1, y1):
+        """Every (x, y, (r, g, b)) in [x0, x1) x [y0, y1)."""
+        for y in range(max(0, y0), min(self.height, y1)):
+            for x in range(max(0, x0), min(self.width, x1)):
+                yield x, y, self.pixel(x, y)
+
+
+class XSession:
+    """Xvfb on a free display, and what a test does on it."""
+
+    def __init__(self, width=1024, height=768):
+        self.width, self.height = width, height
+        self.tmp = tempfile.mkdtemp(prefix="dotfall-e2e-")
+        for number in range(70, 200):
+            if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
+                break
+        self.display = ":%d" % number
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp",
+             "-noreset"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.env = dict(os.environ)
+        self.env.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent",
+                        SDL_AUDIODRIVER="dummy")
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if subprocess.run(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                return
+            time.sleep(0.05)
+        raise RuntimeError("Xvfb did not start on " + self.display)
+
+    def close(self):
+        self.xvfb.terminate()
+        self.xvfb.wait()
+
+    def run(self, args, env=None, cwd=None):
+        """Starts a program; its output goes to files in the session's folder."""
+        full_env = dict(self.env)
+        full_env.update(env or {})
+        name = os.path.basename(args[0])
+        with open(os.path.join(self.tmp, name + ".out"), "ab") as out:
+            # Restore default SIGINT handling that a background start would ignore.
+            return subprocess.Popen(args, env=full_env, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
+                                    preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+
+    def x(self, *args, check=True):
+        return subprocess.run(list(args), env=self.env, check=check, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE).stdout.decode()
+
+    def window_of(self, process, timeout=10.0):
+        """The id of process's window once it is mapped, or None."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if process.poll() is not None:
+                return None
+            out = self.x("xdotool", "search", "--onlyvisible", "--pid", str(process.pid), "--name", "^Form1$",
+                         check=False).split()
+            if out:
+                return out[0]
+            time.sleep(0.05)
+        self.dump_stacks(process)
+        return None
+
+    def dump_stacks(self, process):
+        """For a program that hangs: its threads' stacks, where gdb is at hand."""
+        if process.poll() is None and shutil.which("gdb"):
+            out = subprocess.run(["gdb", "-p", str(process.pid), "-batch", "-ex", "thread apply all bt"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True).stdout
+            print("\n--- stacks of the hung process %d ---\n%s" % (process.pid, out[-8000:]), file=sys.stderr)
+            print(self.x("xwininfo", "-root", "-tree", check=False), file=sys.stderr)
+            for wid in self.x("xdotool", "search", "--name", "Form1", check=False).split():
+                print(self.x("xwininfo", "-id", wid, check=False), self.x("xprop", "-id", wid, check=False),
+                      file=sys.stderr)
+
+    def geometry(self, window):
+        info = {}
+        for line in self.x("xdotool", "getwindowgeometry", "--shell", window).splitlines():
+            key, _, value = line.partition("=")
+            info[key] = int(value)
+        return info
+
+    def screenshot(self):
+        return Screenshot(subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env, check=True,
+                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout)
+
+    def cursor_state(self):
+        return self.x(os.path.join(BUILD, "tests", "cursor_state")).split()[0]
+
+    def pointer_at(self):
+        """Where the server has the pointer: the place SDL reports as a window appears."""
+        fields = dict(f.split(":") for f in self.x("xdotool", "getmouselocation").split())
+        return int(fields["x"]), int(fields["y"])
+
+    def mouse_to(self, x, y):
+        self.x("xdotool", "mousemove", str(x), str(y))
+
+    @staticmethod
+    def ended_within(process, seconds):
+        try:
+            process.wait(timeout=seconds)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    @staticmethod
+    def stop(process):
+        if process.poll() is None:
+            process.kill()
+            process.wait()
