@@ -22,9 +22,9 @@ def program(name):
 class Screenshot:
     """The root window as RGB pixels."""
 
-    def __init__(self, ppm_bytes):
+    def __init__(self, ppm_bytes, offset=0):
         header = []
-        pos = 0
+        pos = offset
         while len(header) < 4:
             while ppm_bytes[pos:pos + 1].isspace():
                 pos += 1
@@ -36,9 +36,10 @@ class Screenshot:
                 end += 1
             header.append(ppm_bytes[pos:end])
             pos = end
-        assert header[0] == b"P6", header
+        assert header[0] == b"P6" and header[3] == b"255", header
         self.width, self.height = int(header[1]), int(header[2])
-        self.data = ppm_bytes[pos + 1:]
+        self.end = pos + 1 + 3 * self.width * self.height
+        self.data = ppm_bytes[pos + 1:self.end]
 
     def pixel(self, x, y):
         i = 3 * (y * self.width + x)
@@ -129,6 +130,17 @@ class XSession:
     def screenshot(self):
         return Screenshot(subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env, check=True,
                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout)
+
+    def screenshots(self, count):
+        """count pictures of the root window taken one right after the other."""
+        data = subprocess.run(["import", "-window", "root", "-snaps", str(count), "-pause", "0", "-depth", "8",
+                               "ppm:-"], env=self.env, check=True, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL).stdout
+        shots, offset = [], 0
+        while len(shots) < count:
+            shots.append(Screenshot(data, offset))
+            offset = shots[-1].end
+        return shots
 
     def cursor_state(self):
         return self.x(os.path.join(BUILD, "tests", "cursor_state")).split()[0]

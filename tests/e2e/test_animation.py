@@ -1,0 +1,149 @@
+"""The animation as a person sees it: grey dots that fall, a banner whose colour
+changes, walkers on the bottom edge that move right, and Tunelight's band standing
+still. Each program runs from a folder of its own with test pictures in flat
+colours that are easy to find on the screen."""
+
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+from xsession import TWIPS, XSession, program
+
+W, H = 1024, 768
+
+# Per deliverable: its picture files, in sprite order, with a colour for each.
+PICTURES = {
+    "divor": ["ghostgif1.gif", "ghostgif2.gif", "ghostgif3.gif"],
+    "Rerarir": ["gif1.gif", "gif2.gif", "gif3.gif"],
+    "Tunelight": ["songgif1.gif", "songgif2.gif", "songgif3.gif", "songgif4.gif"],
+}
+COLOURS = [(255, 0, 255), (0, 255, 255), (255, 255, 0), (255, 128, 0)]
+
+
+def make_folder(tmp, name):
+    """A folder holding a copy of the program and flat 40 x 30 test pictures."""
+    folder = os.path.join(tmp, name)
+    os.makedirs(folder, exist_ok=True)
+    shutil.copy(program(name), folder)
+    for picture, (r, g, b) in zip(PICTURES[name], COLOURS):
+        subprocess.run(["convert", "-size", "40x30", "xc:rgb(%d,%d,%d)" % (r, g, b),
+                        os.path.join(folder, picture)], check=True)
+    return os.path.join(folder, name)
+
+
+def where(shot, colour):
+    """Left, top, right and bottom of the pixels of exactly this colour, or None."""
+    xs, ys = [], []
+    for x, y, rgb in shot.region(0, 0, shot.width, shot.height):
+        if rgb == colour:
+            xs.append(x)
+            ys.append(y)
+    return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+
+
+def grey_dots(shot, y0, y1):
+    """Column -> rows of the grey points between rows y0 and y1, away from the banner."""
+    columns = {}
+    for x, y, rgb in shot.region(0, y0, shot.width, y1):
+        if rgb[0] == rgb[1] == rgb[2] and rgb[0] >= 20:
+            columns.setdefault(x, []).append(y)
+    return columns
+
+
+class Animation(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XSession(W, H)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+
+    def start(self, name):
+        path = make_folder(self.x.tmp, name)
+        process = self.x.run([path])
+        self.addCleanup(self.x.stop, process)
+        self.assertIsNotNone(self.x.window_of(process), name + " showed no window")
+        time.sleep(0.5)
+        return process
+
+    def test_dots_are_grey_and_fall(self):
+        self.start("divor")
+        first, second = self.x.screenshots(2)
+        a, b = grey_dots(first, 200, 600), grey_dots(second, 200, 600)
+        self.assertGreater(sum(len(v) for v in a.values()), 100, "too few grey dots")
+        # Every point between the flyer and the walkers is black or an even grey.
+        for x, y, rgb in first.region(0, 200, W, 600):
+            if rgb != (0, 0, 0):
+                self.assertEqual(rgb[0], rgb[1], (x, y, rgb))
+                self.assertEqual(rgb[1], rgb[2], (x, y, rgb))
+        # A column that holds one dot in each picture mostly shows it lower the second time.
+        down = up = 0
+        for column in set(a) & set(b):
+            if len(a[column]) == 1 and len(b[column]) == 1 and a[column] != b[column]:
+                if b[column][0] > a[column][0]:
+                    down += 1
+                else:
+                    up += 1
+        self.assertGreater(down, 20)
+        self.assertGreater(down, 5 * up, "down %d, up %d" % (down, up))
+
+    def test_the_banner_changes_colour(self):
+        self.start("divor")
+        colours = set()
+        for _ in range(4):
+            shot = self.x.screenshot()
+            brightest = max((rgb for _, _, rgb in shot.region(24, 8, 753, 25)), key=sum)
+            colours.add(brightest)
+            time.sleep(0.25)
+        self.assertGreater(len(colours), 2, colours)
+
+    def test_walkers_stand_on_the_bottom_edge_and_move_right(self):
+        self.start("divor")
+        first = self.x.screenshot()
+        time.sleep(0.6)
+        second = self.x.screenshot()
+        for sprite, height_twips in ((0, 2175), (1, 1215)):
+            a, b = where(first, COLOURS[sprite]), where(second, COLOURS[sprite])
+            self.assertIsNotNone(a)
+            self.assertIsNotNone(b)
+            top = (H * TWIPS - height_twips - 8) // TWIPS  # placement at activation
+            self.assertEqual(a[1], top, "sprite %d" % (sprite + 1))
+            self.assertGreater(b[0], a[0], "sprite %d did not move right" % (sprite + 1))
+            # 200 twips a tick, a tick each 100 ms at most
+            self.assertLessEqual(b[0] - a[0], 200 * 9 // TWIPS + 14)
+        flyer_a, flyer_b = where(first, COLOURS[2]), where(second, COLOURS[2])
+        self.assertEqual(flyer_a[1], 720 // TWIPS)
+        self.assertGreater(flyer_b[0], flyer_a[0])
+
+    def test_rerarirs_walkers_show_their_white_back_colour_on_the_bottom_edge(self):
+        self.start("Rerarir")
+        shot = self.x.screenshot()
+        picture = where(shot, COLOURS[0])
+        self.assertIsNotNone(picture)
+        left, top = picture[0], picture[1]
+        # The control is 1935 x 975 twips: white around the 40 x 30 picture.
+        self.assertEqual(top, (H * TWIPS - 975 - 8) // TWIPS)
+        for x, y in ((left + 60, top + 10), (left + 10, top + 50), (left + 125, top + 60)):
+            self.assertEqual(shot.pixel(x, y), (255, 255, 255), (x, y))
+        self.assertNotEqual(shot.pixel(left + 10, top + 66), (255, 255, 255))
+
+    def test_tunelights_band_stands_still(self):
+        self.start("Tunelight")
+        first = self.x.screenshot()
+        time.sleep(0.6)
+        second = self.x.screenshot()
+        places = [where(first, c) for c in COLOURS]
+        self.assertEqual(places, [where(second, c) for c in COLOURS])
+        # AniGif1 and AniGif2 on the bottom edge, AniGif3 on AniGif2, AniGif4 at its design place.
+        top2 = H * TWIPS - 1455 - 8
+        self.assertEqual(places[0][:2], (7560 // TWIPS, (H * TWIPS - 1815 - 8) // TWIPS))
+        self.assertEqual(places[1][:2], (3720 // TWIPS, top2 // TWIPS))
+        self.assertEqual(places[2][:2], (1320 // TWIPS, (top2 - 1335 - 100) // TWIPS))
+        self.assertEqual(places[3][:2], (10080 // TWIPS, 120 // TWIPS))
+
+
+if __name__ == "__main__":
+    unittest.main()
