@@ -45,7 +45,7 @@ class Canvas {
   // Sets the pixel that holds the point (x, y), in twips, to an RGB colour.
   // Points outside the canvas are clipped, as the window would clip them.
   void PSet(float x, float y, Colour colour) {
-    if (trace_) trace_->push_back({x, y, colour});
+    if (trace_) [[unlikely]] Trace(x, y, colour);
     if (!(x >= 0.0f && y >= 0.0f && x < width_twips_ && y < height_twips_)) return;
     // floor(v / 15) == floor(v) / 15 for v >= 0: exact, unlike a multiply by 1/15.
     const int px = int(x) / kTwipsPerPixel;
@@ -70,8 +70,10 @@ class Canvas {
   void AttachTrace(std::vector<TracedPoint>* trace) { trace_ = trace; }
 
  private:
+  [[gnu::noinline]] void Trace(float x, float y, Colour colour) { trace_->push_back({x, y, colour}); }
+
   std::vector<uint32_t> pixels_;
-  std::vector<uint8_t> dirty_;
+  std::vector<uint16_t> dirty_;  // not a char type, so stores to it alias nothing else
   std::vector<TracedPoint>* trace_ = nullptr;
   int width_px_ = 0, height_px_ = 0;
   float width_twips_ = 0.0f, height_twips_ = 0.0f;
