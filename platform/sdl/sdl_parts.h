@@ -2,11 +2,14 @@
 #pragma once
 
 #include <SDL.h>
+#include <SDL_mixer.h>
 
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 
+#include "platform/mci/mci_interpreter.h"
 #include "platform/platform.h"
 
 namespace platform::sdl {
@@ -19,17 +22,34 @@ class SdlPointer final : public Pointer {
   int count_ = 0;
 };
 
-class SdlMedia final : public Media {
+// Music through SDL2_mixer's FluidSynth backend with the General MIDI soundfont set
+// explicitly, waves on a mixer channel. The audio device opens with the first sound
+// that needs it and closes at Shutdown.
+class SdlMedia final : public Media, mci::MusicDevice {
  public:
-  explicit SdlMedia(std::string app_path) : app_path_(std::move(app_path)) {}
+  explicit SdlMedia(std::string app_path);
   ~SdlMedia() override;
   uint32_t mciSendString(const std::string& command) override;
   bool sndPlaySound(const char* name, uint32_t flags) override;
   // Halts what plays and closes the audio device, if it was ever opened.
   void Shutdown();
 
+  // The music device under the command strings.
+  int Open(const std::string& host_path, uint32_t* error) override;
+  uint32_t PlayFromStart(int id) override;
+  void Close(int id) override;
+
  private:
+  bool OpenAudio();
+  void StopWave();
+
   std::string app_path_;
+  mci::Interpreter interpreter_;
+  enum class Audio { kClosed, kOpen, kFailed } audio_ = Audio::kClosed;
+  bool have_soundfont_ = false;
+  std::map<int, Mix_Music*> music_;
+  int next_id_ = 1;
+  Mix_Chunk* wave_ = nullptr;
 };
 
 class StdRandom final : public Random {
