@@ -1,0 +1,81 @@
+"""What the programs play, rendered into a file by SDL's disk audio driver: Tunelight's
+song once through, Rerarir's wave again and again, silence from divor and Flitter,
+and silence with a normal run when a sound file is missing."""
+
+import os
+import shutil
+import time
+import unittest
+
+from sounds import loudness, write_midi, write_wave
+from xsession import XSession, program
+
+WINDOW_S = 0.05
+
+
+class Sound(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XSession()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+
+    def run_for(self, name, seconds, files=()):
+        """Runs name from a folder of its own holding files (name -> writer), for
+        seconds, ends it with a key, and returns the audio file's path."""
+        folder = os.path.join(self.x.tmp, "%s-%d" % (name, len(os.listdir(self.x.tmp))))
+        os.makedirs(folder)
+        shutil.copy(program(name), folder)
+        for file_name, write in files:
+            write(os.path.join(folder, file_name))
+        audio = os.path.join(folder, "audio.raw")
+        process = self.x.run([os.path.join(folder, name)],
+                             env={"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio})
+        self.addCleanup(self.x.stop, process)
+        self.assertIsNotNone(self.x.window_of(process))
+        time.sleep(seconds)
+        self.assertIsNone(process.poll(), name + " ended by itself")
+        self.x.x("xdotool", "key", "a")
+        self.assertTrue(self.x.ended_within(process, 1.0), name + " did not end")
+        self.assertEqual(process.returncode, 0)
+        return audio
+
+    def test_tunelight_plays_its_song_once_and_is_silent_after(self):
+        song = lambda path: write_midi(path, [(60, 1), (64, 1)])  # one second at 120 bpm
+        peaks = loudness(self.run_for("Tunelight", 3.5, [("song.mid", song)]), WINDOW_S)
+        self.assertGreater(len(peaks), int(3.0 / WINDOW_S))
+        loud = [i for i, p in enumerate(peaks) if p > 1000]
+        self.assertTrue(loud, "no music")
+        self.assertLess(loud[0] * WINDOW_S, 0.5)  # it starts with the program
+        self.assertLess(loud[-1] * WINDOW_S, 1.5)  # and ends with the song
+        self.assertTrue(all(p < 50 for p in peaks[int(2.2 / WINDOW_S):]), "not silent after the song")
+
+    def test_rerarir_loops_its_wave(self):
+        steps = lambda path: write_wave(path, tone_s=0.15, silence_s=0.25)
+        peaks = loudness(self.run_for("Rerarir", 2.5, [("walk.wav", steps)]), WINDOW_S)
+        onsets = sum(1 for a, b in zip(peaks, peaks[1:]) if a < 100 and b > 3000)
+        self.assertGreaterEqual(onsets, 4, peaks)
+
+    def test_divor_and_flitter_open_no_audio_device(self):
+        for name in ("divor", "Flitter"):
+            with self.subTest(name):
+                self.assertFalse(os.path.exists(self.run_for(name, 0.8)))
+
+    def test_a_missing_sound_file_is_silence_and_a_normal_run(self):
+        for name in ("Tunelight", "Rerarir"):
+            with self.subTest(name):
+                self.assertFalse(os.path.exists(self.run_for(name, 0.8)))
+
+    def test_a_file_that_is_no_sound_is_silence_and_a_normal_run(self):
+        garbage = lambda path: open(path, "wb").write(b"not a sound file\n" * 40)
+        for name, file_name in (("Tunelight", "song.mid"), ("Rerarir", "walk.wav")):
+            with self.subTest(name):
+                audio = self.run_for(name, 0.8, [(file_name, garbage)])
+                if os.path.exists(audio):
+                    self.assertLessEqual(max(loudness(audio, WINDOW_S)), 2)  # silence, give or take dither
+
+
+if __name__ == "__main__":
+    unittest.main()
