@@ -237,3 +237,51 @@ TEST_F(Movement, OneWholePixelEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace testing_support;
+
+// The sound calls each deliverable makes, in order, on every road to its end.
+TEST(SoundCalls, EveryDeliverableOnEveryRoadSendsExactlyItsCommands) {
+  const std::string open = "mciSendString OPEN /opt/saver\\song.mid TYPE SEQUENCER ALIAS BackgroundMusic";
+  const std::string play = "mciSendString PLAY BackgroundMusic FROM 0";
+  const std::string close = "mciSendString CLOSE BackgroundMusic";
+  const std::string loop = "sndPlaySound /opt/saver\\walk.wav 11";
+  const std::string stop = "sndPlaySound (null) 1";
+  struct Road {
+    const char* name;
+    bool second;
+    std::deque<std::vector<Event>> steps;
+  };
+  const Road roads[] = {{"key", false, {{}, {Key()}}},
+                        {"button", false, {{}, {Click()}}},
+                        {"movement", false, {{}, {Move(900, 900), Move(915, 900)}}},
+                        {"closed", false, {{}, {Close()}}},
+                        {"second copy", true, {}}};
+  struct Expected {
+    const saver::Scene* scene;
+    std::vector<std::vector<std::string>> per_road;  // in the order of roads
+  };
+  const Expected expected[] = {
+      {&scenes::divor::kScene, {{close}, {close}, {close}, {}, {}}},
+      {&scenes::Rerarir::kScene, {{loop, stop}, {loop, stop}, {loop, stop}, {loop}, {stop}}},
+      {&scenes::Flitter::kScene, {{}, {}, {}, {}, {}}},
+      {&scenes::Tunelight::kScene,
+       {{open, play, close}, {open, play, close}, {open, play, close}, {open, play}, {close}}},
+  };
+  for (const Expected& e : expected) {
+    for (size_t r = 0; r < std::size(roads); ++r) {
+      FakePlatform fake;
+      fake.prev_instance = roads[r].second;
+      fake.steps = roads[r].steps;
+      RunProgram(*e.scene, fake);
+      std::vector<std::string> sound;
+      for (const std::string& line : fake.log)
+        if (line.rfind("mciSendString", 0) == 0 || line.rfind("sndPlaySound", 0) == 0) sound.push_back(line);
+      EXPECT_EQ(sound, e.per_road[r]) << e.scene->name << " on " << roads[r].name;
+    }
+  }
+}
+
+}  // namespace

@@ -130,6 +130,36 @@ class Animation(unittest.TestCase):
             self.assertEqual(shot.pixel(x, y), (255, 255, 255), (x, y))
         self.assertNotEqual(shot.pixel(left + 10, top + 66), (255, 255, 255))
 
+    def test_broken_pictures_leave_empty_rectangles_and_the_program_running(self):
+        folder = os.path.dirname(make_folder(self.x.tmp, "Rerarir"))
+        whole = open(os.path.join(folder, "gif1.gif"), "rb").read()
+        with open(os.path.join(folder, "gif1.gif"), "wb") as f:  # truncated
+            f.write(whole[:len(whole) // 2])
+        with open(os.path.join(folder, "gif2.gif"), "wb") as f:  # garbage
+            f.write(os.urandom(5000))
+        with open(os.path.join(folder, "gif3.gif"), "wb") as f:  # claims 65535 x 65535
+            f.write(b"GIF89a" + bytes([0xFF, 0xFF, 0xFF, 0xFF]) + whole[10:])
+        process = self.x.run([os.path.join(folder, "Rerarir")])
+        self.addCleanup(self.x.stop, process)
+        self.assertIsNotNone(self.x.window_of(process))
+        time.sleep(1.0)
+        self.assertIsNone(process.poll())
+        shot = self.x.screenshot()
+        # Each walker is a white rectangle of its control's size with no picture in it:
+        # count the columns that are white from the walker's top down to its height.
+        # A white dot is a single point, so two white points above a column end it.
+        def white_columns(top, height):
+            white = lambda x, y: shot.pixel(x, y) == (255, 255, 255)
+            return sum(1 for x in range(W) if all(white(x, y) for y in range(top, top + height))
+                       and not (white(x, top - 1) and white(x, top - 2)))
+        self.assertEqual(white_columns((H * TWIPS - 975 - 8) // TWIPS, 975 // TWIPS), 1935 // TWIPS)
+        self.assertEqual(white_columns((H * TWIPS - 855 - 8) // TWIPS, 855 // TWIPS), 1335 // TWIPS)
+        self.assertIsNone(where(shot, COLOURS[0]))
+        with open("/proc/%d/status" % process.pid) as status:
+            peak_kib = int(status.read().split("VmHWM:")[1].split()[0])
+        print("\npeak memory with broken pictures: %d KiB" % peak_kib)
+        self.assertLess(peak_kib, 200 * 1024)  # a 65535 x 65535 picture would need 16 GiB
+
     def test_tunelights_band_stands_still(self):
         self.start("Tunelight")
         first = self.x.screenshot()
