@@ -21,8 +21,8 @@ constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
 
 const std::vector<Rgb> kPalette{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
 
-std::optional<Animation> DecodeSpec(const GifSpec& spec, const Limits& limits = {}) {
-  const std::vector<uint8_t> bytes = Encode(spec);
+std::optional<Animation> DecodeRecipe(const GifRecipe& recipe, const Limits& limits = {}) {
+  const std::vector<uint8_t> bytes = Encode(recipe);
   std::string why;
   auto anim = Decode(bytes.data(), bytes.size(), limits, &why);
   EXPECT_TRUE(anim) << why;
@@ -37,7 +37,7 @@ std::string Refusal(const std::vector<uint8_t>& bytes, const Limits& limits = {}
 }
 
 TEST(GifTiming, DelaysAreTheFramesOwnAndTooShortOnesBecomeATenth) {
-  auto anim = DecodeSpec({2, 2, kPalette, {Solid(2, 2, 1, 10), Solid(2, 2, 2, 25), Solid(2, 2, 3, 0)}});
+  auto anim = DecodeRecipe({2, 2, kPalette, {Solid(2, 2, 1, 10), Solid(2, 2, 2, 25), Solid(2, 2, 3, 0)}});
   ASSERT_TRUE(anim);
   ASSERT_EQ(anim->frames.size(), 3u);
   EXPECT_EQ(anim->frames[0].delay_ms, 100);
@@ -54,11 +54,11 @@ TEST(GifTiming, DelaysAreTheFramesOwnAndTooShortOnesBecomeATenth) {
 }
 
 TEST(GifCompositing, BackgroundDisposalClearsTheFrameRectangleToTransparent) {
-  FrameSpec base = Solid(4, 2, 1);
+  FrameRecipe base = Solid(4, 2, 1);
   base.disposal = 1;
-  FrameSpec patch{1, 0, 2, 1, {2, 2}, 10, 2};
-  FrameSpec dot{3, 1, 1, 1, {3}, 10, 1};
-  auto anim = DecodeSpec({4, 2, kPalette, {base, patch, dot}});
+  FrameRecipe patch{1, 0, 2, 1, {2, 2}, 10, 2};
+  FrameRecipe dot{3, 1, 1, 1, {3}, 10, 1};
+  auto anim = DecodeRecipe({4, 2, kPalette, {base, patch, dot}});
   ASSERT_TRUE(anim);
   EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kRed, kGreen, kGreen, kRed,  //
                                                           kRed, kRed, kRed, kRed}));
@@ -67,27 +67,27 @@ TEST(GifCompositing, BackgroundDisposalClearsTheFrameRectangleToTransparent) {
 }
 
 TEST(GifCompositing, PreviousDisposalRestoresWhatWasThere) {
-  FrameSpec base = Solid(2, 1, 1);
-  FrameSpec flash{0, 0, 1, 1, {2}, 10, 3};
-  FrameSpec after{1, 0, 1, 1, {3}, 10, 1};
-  auto anim = DecodeSpec({2, 1, kPalette, {base, flash, after}});
+  FrameRecipe base = Solid(2, 1, 1);
+  FrameRecipe flash{0, 0, 1, 1, {2}, 10, 3};
+  FrameRecipe after{1, 0, 1, 1, {3}, 10, 1};
+  auto anim = DecodeRecipe({2, 1, kPalette, {base, flash, after}});
   ASSERT_TRUE(anim);
   EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kGreen, kRed}));
   EXPECT_EQ(anim->frames[2].argb, (std::vector<uint32_t>{kRed, kBlue}));
 }
 
 TEST(GifCompositing, TheTransparentIndexLeavesWhatLiesBelow) {
-  FrameSpec first{0, 0, 3, 1, {0, 1, 0}, 10, 1, 0};
-  FrameSpec second{0, 0, 3, 1, {2, 0, 0}, 10, 1, 0};
-  auto anim = DecodeSpec({3, 1, kPalette, {first, second}});
+  FrameRecipe first{0, 0, 3, 1, {0, 1, 0}, 10, 1, 0};
+  FrameRecipe second{0, 0, 3, 1, {2, 0, 0}, 10, 1, 0};
+  auto anim = DecodeRecipe({3, 1, kPalette, {first, second}});
   ASSERT_TRUE(anim);
   EXPECT_EQ(anim->frames[0].argb, (std::vector<uint32_t>{kClear, kRed, kClear}));
   EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kGreen, kRed, kClear}));
 }
 
 TEST(GifCompositing, AFrameReachingPastTheScreenIsClipped) {
-  FrameSpec wide{1, 0, 3, 1, {2, 3, 3}, 10, 1};
-  auto anim = DecodeSpec({2, 1, kPalette, {Solid(2, 1, 1), wide}});
+  FrameRecipe wide{1, 0, 3, 1, {2, 3, 3}, 10, 1};
+  auto anim = DecodeRecipe({2, 1, kPalette, {Solid(2, 1, 1), wide}});
   ASSERT_TRUE(anim);
   EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kRed, kGreen}));
 }
@@ -120,14 +120,14 @@ TEST(GifRefusal, AHugeLogicalScreenIsRefusedBeforeDecoding) {
 }
 
 TEST(GifRefusal, FrameCountAndDecodedSizeHaveLimits) {
-  const GifSpec three{16, 16, kPalette, {Solid(16, 16, 1), Solid(16, 16, 2), Solid(16, 16, 3)}};
+  const GifRecipe three{16, 16, kPalette, {Solid(16, 16, 1), Solid(16, 16, 2), Solid(16, 16, 3)}};
   Limits two_frames;
   two_frames.max_frames = 2;
   EXPECT_EQ(Refusal(Encode(three), two_frames), "more frames than the limit");
   Limits small;
   small.max_decoded_bytes = 2 * (16 * 16 * 5);  // room for two frames, not three
   EXPECT_EQ(Refusal(Encode(three), small), "decoded size larger than the limit");
-  EXPECT_TRUE(DecodeSpec(three));
+  EXPECT_TRUE(DecodeRecipe(three));
 }
 
 TEST(GifLoad, MissingFilesAndFoldersAreRefused) {

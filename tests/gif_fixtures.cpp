@@ -18,18 +18,18 @@ int WriteToVector(GifFileType* file, const GifByteType* data, int length) {
 
 }  // namespace
 
-std::vector<uint8_t> Encode(const GifSpec& spec) {
+std::vector<uint8_t> Encode(const GifRecipe& recipe) {
   std::vector<uint8_t> bytes;
   int error = 0;
   GifFileType* file = EGifOpen(&bytes, WriteToVector, &error);
   if (!file) throw std::runtime_error("EGifOpen failed");
   std::vector<GifColorType> colours;
-  for (const Rgb& c : spec.palette) colours.push_back({c.r, c.g, c.b});
+  for (const Rgb& c : recipe.palette) colours.push_back({c.r, c.g, c.b});
   ColorMapObject* map = GifMakeMapObject(int(colours.size()), colours.data());
   EGifSetGifVersion(file, true);
-  if (EGifPutScreenDesc(file, spec.width, spec.height, 8, 0, map) != GIF_OK)
+  if (EGifPutScreenDesc(file, recipe.width, recipe.height, 8, 0, map) != GIF_OK)
     throw std::runtime_error("EGifPutScreenDesc failed");
-  for (const FrameSpec& f : spec.frames) {
+  for (const FrameRecipe& f : recipe.frames) {
     GraphicsControlBlock gcb{f.disposal, false, f.delay_cs, f.transparent};
     GifByteType extension[4];
     const size_t length = EGifGCBToExtension(&gcb, extension);
@@ -53,7 +53,7 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-FrameSpec Solid(int width, int height, uint8_t index, int delay_cs) {
+FrameRecipe Solid(int width, int height, uint8_t index, int delay_cs) {
   return {0, 0, width, height, std::vector<uint8_t>(size_t(width * height), index), delay_cs};
 }
 

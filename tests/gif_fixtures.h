@@ -11,7 +11,7 @@ struct Rgb {
   uint8_t r, g, b;
 };
 
-struct FrameSpec {
+struct FrameRecipe {
   int left, top, width, height;
   std::vector<uint8_t> indices;  // width * height palette indices
   int delay_cs = 10;
@@ -19,16 +19,16 @@ struct FrameSpec {
   int transparent = -1;
 };
 
-struct GifSpec {
+struct GifRecipe {
   int width, height;
   std::vector<Rgb> palette;  // the global colour table: 2, 4, ... 256 entries
-  std::vector<FrameSpec> frames;
+  std::vector<FrameRecipe> frames;
 };
 
-std::vector<uint8_t> Encode(const GifSpec& spec);
+std::vector<uint8_t> Encode(const GifRecipe& recipe);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // A whole frame of one palette index.
-FrameSpec Solid(int width, int height, uint8_t index, int delay_cs = 10);
+FrameRecipe Solid(int width, int height, uint8_t index, int delay_cs = 10);
 
 }  // namespace gif_fixtures

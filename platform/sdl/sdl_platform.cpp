@@ -34,6 +34,16 @@ SdlPlatform::SdlPlatform(std::string_view program_name)
                  program_name.data(), SDL_GetError());
     std::exit(1);
   }
+  // With no display SDL falls back to a driver that shows nothing and gets no input:
+  // a program that could never be seen nor ended. Only an explicit choice may have it.
+  const std::string_view driver = SDL_GetCurrentVideoDriver();
+  const char* chosen = std::getenv("SDL_VIDEODRIVER");
+  if ((driver == "offscreen" || driver == "dummy") && !(chosen && driver == chosen)) {
+    std::fprintf(stderr, "%.*s: cannot open the display: no X11 or Wayland display is set\n",
+                 int(program_name.size()), program_name.data());
+    SDL_Quit();
+    std::exit(1);
+  }
   if (TTF_Init() != 0) Report("start the font layer");
 }
 

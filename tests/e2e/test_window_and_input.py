@@ -2,6 +2,8 @@
 over it, the banner stands at its place, input ends the program, a second copy ends
 at once, and arguments change nothing."""
 
+import signal
+import subprocess
 import time
 import unittest
 
@@ -124,6 +126,23 @@ class WindowAndInput(unittest.TestCase):
                     self.assertEqual(self.x.cursor_state(), "hidden")
                     self.x.x("xdotool", "key", "Return")
                     self.assertEndsWithin(process, 1.0, name)
+
+    def test_sigterm_and_sigint_end_every_program_through_the_closed_window(self):
+        for name in DELIVERABLES:
+            for sig in (signal.SIGTERM, signal.SIGINT):
+                with self.subTest(name=name, signal=sig.name):
+                    process, _ = self.start(name)
+                    process.send_signal(sig)
+                    self.assertEndsWithin(process, 1.0, name + " on " + sig.name)
+
+    def test_with_no_display_every_program_says_so_and_fails(self):
+        env = {k: v for k, v in self.x.env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                done = subprocess.run([program(name)], env=env, stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE, timeout=10)
+                self.assertEqual(done.returncode, 1)
+                self.assertIn(name + ": cannot open the display", done.stderr.decode())
 
 
 if __name__ == "__main__":
