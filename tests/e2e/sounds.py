@@ -8,10 +8,10 @@ import wave
 RATE = 44100  # the disk driver writes S16LE stereo at this rate
 
 
-def write_midi(path, notes, ticks_per_beat=480):
+def write_midi(path, notes, ticks_per_beat=480, program=0):
     """A type-0 Standard MIDI File: (key, beats) notes one after another at 120 bpm,
-    on a piano."""
-    events = bytearray(b"\x00\xc0\x00")  # program change: acoustic grand piano
+    on a General MIDI program (0, a piano, by default)."""
+    events = bytearray(b"\x00\xc0" + bytes([program]))
     for key, beats in notes:
         events += b"\x00\x90" + bytes([key, 100])
         events += variable_length(int(beats * ticks_per_beat)) + b"\x80" + bytes([key, 0])

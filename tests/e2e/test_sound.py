@@ -52,6 +52,15 @@ class Sound(unittest.TestCase):
         self.assertLess(loud[-1] * WINDOW_S, 1.5)  # and ends with the song
         self.assertTrue(all(p < 50 for p in peaks[int(2.2 / WINDOW_S):]), "not silent after the song")
 
+    def test_the_stop_step_ends_the_music_with_the_program(self):
+        song = lambda path: write_midi(path, [(60, 4), (64, 4), (67, 4)], program=19)  # organ, 6 s
+        started = time.time()
+        audio = self.run_for("Tunelight", 2.0, [("song.mid", song)])
+        elapsed = time.time() - started
+        peaks = loudness(audio, WINDOW_S)
+        self.assertGreater(min(peaks[int(0.3 / WINDOW_S):-6]), 500, "the music did not play on")
+        self.assertLessEqual(len(peaks) * WINDOW_S, elapsed + 0.3, "sound went on after the end")
+
     def test_rerarir_loops_its_wave(self):
         steps = lambda path: write_wave(path, tone_s=0.15, silence_s=0.25)
         peaks = loudness(self.run_for("Rerarir", 2.5, [("walk.wav", steps)]), WINDOW_S)
