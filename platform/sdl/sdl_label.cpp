@@ -1,5 +1,6 @@
 // The banner over SDL2_ttf, in a font that fontconfig finds for Simplified Chinese.
 // Implements: SdlLabel.
+#include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>

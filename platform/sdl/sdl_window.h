@@ -3,7 +3,6 @@
 #pragma once
 
 #include <SDL.h>
-#include <SDL_ttf.h>
 
 #include <cstdint>
 #include <memory>
