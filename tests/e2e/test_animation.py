@@ -22,9 +22,9 @@ PICTURES = {
 COLOURS = [(255, 0, 255), (0, 255, 255), (255, 255, 0), (255, 128, 0)]
 
 
-def make_folder(tmp, name):
+def make_folder(tmp, name, folder_name=None):
     """A folder holding a copy of the program and flat 40 x 30 test pictures."""
-    folder = os.path.join(tmp, name)
+    folder = os.path.join(tmp, folder_name or name)
     os.makedirs(folder, exist_ok=True)
     shutil.copy(program(name), folder)
     for picture, (r, g, b) in zip(PICTURES[name], COLOURS):
@@ -129,6 +129,16 @@ class Animation(unittest.TestCase):
         for x, y in ((left + 60, top + 10), (left + 10, top + 50), (left + 125, top + 60)):
             self.assertEqual(shot.pixel(x, y), (255, 255, 255), (x, y))
         self.assertNotEqual(shot.pixel(left + 10, top + 66), (255, 255, 255))
+
+    def test_pictures_are_found_from_folders_with_blanks_chinese_and_a_backslash(self):
+        for folder_name in ("with blanks", "动画 文件夹", "back\\slash"):
+            with self.subTest(folder_name):
+                process = self.x.run([make_folder(self.x.tmp, "divor", folder_name)])
+                self.assertIsNotNone(self.x.window_of(process))
+                time.sleep(0.5)
+                self.assertIsNotNone(where(self.x.screenshot(), COLOURS[0]), "no picture from " + folder_name)
+                self.x.x("xdotool", "key", "a")
+                self.assertTrue(self.x.ended_within(process, 1.0))
 
     def test_broken_pictures_leave_empty_rectangles_and_the_program_running(self):
         folder = os.path.dirname(make_folder(self.x.tmp, "Rerarir"))
