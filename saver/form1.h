@@ -37,7 +37,6 @@ class Form1 final : public platform::EventSink {
   DotTable& dots() { return Dots; }
   platform::Window& window() { return *window_; }
   int16_t dot_count() const { return DotCount; }
-  const std::string& sound_path() const { return SoundPath; }
 
  private:
   void RenderLoop();

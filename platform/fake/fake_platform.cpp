@@ -86,7 +86,6 @@ void FakeWindow::Deliver(const Event& event) {
       canvas_.Resize(int(event.x), int(event.y), ToArgb(kBlack));
       canvas_.ClearDirty();
       break;
-    case Event::kActivate: sink_.Form_Activate(); break;
   }
 }
 

@@ -17,7 +17,7 @@ struct ProgramEnded {};
 
 // One scripted happening inside an event-processing step.
 struct Event {
-  enum Kind { kKey, kButton, kMove, kTick, kClose, kResize, kActivate } kind;
+  enum Kind { kKey, kButton, kMove, kTick, kClose, kResize } kind;
   float x = 0, y = 0;  // kMove: twips; kResize: pixels
 };
 
