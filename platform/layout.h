@@ -64,11 +64,17 @@ struct ControlRef {
   uint8_t sprite;  // 1..4 for kSprite
 };
 
+// The window's icon as straight RGBA rows; rgba is null where there is none.
+struct IconPicture {
+  int width, height;
+  const uint8_t* rgba;
+};
+
 struct FormLayout {
   std::string_view caption;  // "Form1"; no title bar shows it
   Rect client_area;          // the design size, before the window is maximised
   Colour back_color;         // a system colour
-  std::string_view icon;     // file beside the program, the window's icon
+  IconPicture icon;          // compiled into the program, as the program file's own icon
   int sprite_count;          // 3 or 4
   std::array<SpriteLayout, 4> sprites;  // AniGif1 .. AniGif4; the first sprite_count are used
   LabelLayout label;

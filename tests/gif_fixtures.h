@@ -1,34 +1,19 @@
-// GIF files that the tests build with giflib's encoder.
+// GIF files that the tests build with the project's giflib encoder.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "tools/assets/gif_encoder.h"
 
 namespace gif_fixtures {
 
-struct Rgb {
-  uint8_t r, g, b;
-};
-
-struct FrameRecipe {
-  int left, top, width, height;
-  std::vector<uint8_t> indices;  // width * height palette indices
-  int delay_cs = 10;
-  int disposal = 0;              // 0 none, 1 keep, 2 background, 3 previous
-  int transparent = -1;
-};
-
-struct GifRecipe {
-  int width, height;
-  std::vector<Rgb> palette;  // the global colour table: 2, 4, ... 256 entries
-  std::vector<FrameRecipe> frames;
-};
-
-std::vector<uint8_t> Encode(const GifRecipe& recipe);
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+using assets::Encode;
+using assets::FrameRecipe;
+using assets::GifRecipe;
+using assets::Rgb;
+using assets::WriteFile;
 
 // A whole frame of one palette index.
-FrameRecipe Solid(int width, int height, uint8_t index, int delay_cs = 10);
+inline FrameRecipe Solid(int width, int height, uint8_t index, int delay_cs = 10) {
+  return {0, 0, width, height, std::vector<uint8_t>(size_t(width * height), index), delay_cs};
+}
 
 }  // namespace gif_fixtures

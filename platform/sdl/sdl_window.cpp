@@ -156,6 +156,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     Report("create window");
     std::exit(1);
   }
+  SetIcon(layout.icon);
   renderer_ = CreateRenderer(window_);
   if (!renderer_) {
     Report("create renderer");
@@ -184,6 +185,16 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
         break;  // its interval and state were taken above
     }
   }
+}
+
+void SdlWindow::SetIcon(const IconPicture& icon) {
+  if (!icon.rgba) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint8_t*>(icon.rgba), icon.width, icon.height, 32, icon.width * 4,
+      SDL_PIXELFORMAT_RGBA32);
+  if (!surface) return Report("window icon");
+  SDL_SetWindowIcon(window_, surface);
+  SDL_FreeSurface(surface);
 }
 
 SdlWindow::~SdlWindow() {

@@ -82,6 +82,7 @@ class SdlWindow final : public Window {
   void UploadWholeCanvas();
 
  private:
+  void SetIcon(const IconPicture& icon);
   void ResizeCanvas(int width_px, int height_px);
 
   EventSink& sink_;

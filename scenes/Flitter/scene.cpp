@@ -1,6 +1,7 @@
 // Flitter's column of the scene table and its layout.
 #include "scenes/Flitter/scene.h"
 
+#include "icon_rgba.h"  // made from icon.art at build time
 #include "scenes/common.h"
 
 namespace scenes::Flitter {
@@ -28,7 +29,7 @@ const saver::Scene kScene{
         .caption = "Form1",
         .client_area = {0, 0, 11445, 9000},
         .back_color = platform::kColorMenuText,
-        .icon = "Flitter.png",
+        .icon = {kIconWidth, kIconHeight, kIconRgba},
         .sprite_count = 3,
         .sprites = {{
             AniGif("AniGif1", {1200, 8040, 1575, 975}, 2778, 1720, platform::kBlack),

@@ -1,6 +1,7 @@
 // Rerarir's column of the scene table and its layout.
 #include "scenes/Rerarir/scene.h"
 
+#include "icon_rgba.h"  // made from icon.art at build time
 #include "scenes/common.h"
 
 namespace scenes::Rerarir {
@@ -28,7 +29,7 @@ const saver::Scene kScene{
         .caption = "Form1",
         .client_area = {0, 0, 12000, 9450},
         .back_color = platform::kColorMenuText,
-        .icon = "Rerarir.png",
+        .icon = {kIconWidth, kIconHeight, kIconRgba},
         .sprite_count = 3,
         .sprites = {{
             AniGif("AniGif1", {1680, 8050, 1935, 975}, 3413, 1720, kWhite),

@@ -1,6 +1,7 @@
 // Tunelight's column of the scene table and its layout.
 #include "scenes/Tunelight/scene.h"
 
+#include "icon_rgba.h"  // made from icon.art at build time
 #include "scenes/common.h"
 
 namespace scenes::Tunelight {
@@ -28,7 +29,7 @@ const saver::Scene kScene{
         .caption = "Form1",
         .client_area = {0, 0, 11445, 9000},
         .back_color = platform::kColorMenuText,
-        .icon = "Tunelight.png",
+        .icon = {kIconWidth, kIconHeight, kIconRgba},
         .sprite_count = 4,
         .sprites = {{
             AniGif("AniGif1", {7560, 7200, 1815, 1815}, 3201, 3201, platform::kBlack),

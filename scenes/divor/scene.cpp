@@ -1,6 +1,7 @@
 // divor's column of the scene table and its layout.
 #include "scenes/divor/scene.h"
 
+#include "icon_rgba.h"  // made from icon.art at build time
 #include "scenes/common.h"
 
 namespace scenes::divor {
@@ -28,7 +29,7 @@ const saver::Scene kScene{
         .caption = "Form1",
         .client_area = {0, 0, 11445, 9000},
         .back_color = platform::kColorMenuText,
-        .icon = "divor.png",
+        .icon = {kIconWidth, kIconHeight, kIconRgba},
         .sprite_count = 3,
         .sprites = {{
             AniGif("AniGif1", {1920, 6720, 1935, 2175}, 3413, 3836, platform::kBlack),
