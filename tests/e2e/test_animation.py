@@ -52,6 +52,29 @@ def grey_dots(shot, y0, y1):
     return columns
 
 
+def colourful_rows(shot):
+    """Row -> count of pixels that are not grey, as the dots, black and white are."""
+    rows = {}
+    for x, y, (r, g, b) in shot.region(0, 0, shot.width, shot.height):
+        if max(r, g, b) - min(r, g, b) > 3:
+            rows[y] = rows.get(y, 0) + 1
+    return rows
+
+
+# Per deliverable, from the layout in twips: the rows each sprite may take once the
+# walkers stand on the bottom edge (their Top = Height - height - 8). Tunelight's
+# keyboard stands 100 twips above the guitarist; its note sits in the top corner.
+SCREEN_T = H * TWIPS
+BANNER_ROWS = (120 // TWIPS, (120 + 255) // TWIPS)
+SPRITE_ROWS = {
+    "divor": [(720, 2175), (SCREEN_T - 2175 - 8, 2175), (SCREEN_T - 1215 - 8, 1215)],
+    "Rerarir": [(720, 2175), (SCREEN_T - 975 - 8, 975), (SCREEN_T - 855 - 8, 855)],
+    "Flitter": [(2280, 1095), (SCREEN_T - 975 - 8, 975)],
+    "Tunelight": [(120, 1335), (SCREEN_T - 1815 - 8, 1815), (SCREEN_T - 1455 - 8, 1455),
+                  (SCREEN_T - 1455 - 8 - 1335 - 100, 1335)],
+}
+
+
 class Animation(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -183,6 +206,25 @@ class Animation(unittest.TestCase):
         self.assertEqual(places[1][:2], (3720 // TWIPS, top2 // TWIPS))
         self.assertEqual(places[2][:2], (1320 // TWIPS, (top2 - 1335 - 100) // TWIPS))
         self.assertEqual(places[3][:2], (10080 // TWIPS, 120 // TWIPS))
+
+    def test_the_built_pictures_show_in_their_places_and_nowhere_else(self):
+        for name, bands in SPRITE_ROWS.items():
+            with self.subTest(name):
+                process = self.x.run([program(name)])  # from the build folder, with its own pictures
+                self.addCleanup(self.x.stop, process)
+                self.assertIsNotNone(self.x.window_of(process))
+                time.sleep(0.6)
+                rows = colourful_rows(self.x.screenshot())
+                self.x.stop(process)
+                for top, height in bands:
+                    y0, y1 = top // TWIPS, (top + height) // TWIPS + 1
+                    self.assertGreater(sum(rows.get(y, 0) for y in range(y0, y1)), 300,
+                                       "nothing drawn in rows %d .. %d" % (y0, y1))
+                allowed = set(range(*BANNER_ROWS))
+                for top, height in bands:
+                    allowed.update(range(top // TWIPS, (top + height) // TWIPS + 2))
+                stray = sorted(y for y in rows if y not in allowed)
+                self.assertEqual(stray, [], "colour outside the sprites' rows")
 
 
 if __name__ == "__main__":

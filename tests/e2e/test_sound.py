@@ -8,7 +8,7 @@ import time
 import unittest
 
 from sounds import loudness, write_midi, write_wave
-from xsession import XSession, program
+from xsession import BUILD, XSession, program
 
 WINDOW_S = 0.05
 
@@ -66,6 +66,25 @@ class Sound(unittest.TestCase):
         peaks = loudness(self.run_for("Rerarir", 2.5, [("walk.wav", steps)]), WINDOW_S)
         onsets = sum(1 for a, b in zip(peaks, peaks[1:]) if a < 100 and b > 3000)
         self.assertGreaterEqual(onsets, 4, peaks)
+
+    def test_rerarirs_own_footsteps_fall_every_0_6_seconds_without_a_break(self):
+        own = lambda path: shutil.copy(os.path.join(BUILD, "Rerarir", "walk.wav"), path)
+        peaks = loudness(self.run_for("Rerarir", 3.5, [("walk.wav", own)]), WINDOW_S)
+        loudest = max(peaks)
+        self.assertGreater(loudest, 5000)
+        onsets = [i * WINDOW_S for i, (a, b) in enumerate(zip(peaks, peaks[1:]))
+                  if a < loudest / 4 <= b]
+        self.assertGreaterEqual(len(onsets), 5, peaks)
+        gaps = [b - a for a, b in zip(onsets, onsets[1:])]
+        for gap in gaps:  # the loop is two steps of 0.6 s, across its seam as well
+            self.assertAlmostEqual(gap, 0.6, delta=0.08, msg=gaps)
+
+    def test_tunelights_own_song_plays_from_the_start(self):
+        own = lambda path: shutil.copy(os.path.join(BUILD, "Tunelight", "song.mid"), path)
+        peaks = loudness(self.run_for("Tunelight", 3.0, [("song.mid", own)]), WINDOW_S)
+        # The intro's chord, bass and hi-hat sound from the first beat and go on.
+        self.assertLess(next(i for i, p in enumerate(peaks) if p > 1000) * WINDOW_S, 0.5)
+        self.assertGreater(min(peaks[int(0.5 / WINDOW_S):int(2.5 / WINDOW_S)]), 300)
 
     def test_divor_and_flitter_open_no_audio_device(self):
         for name in ("divor", "Flitter"):

@@ -1,13 +1,14 @@
 """The four programs under Xvfb: the window covers the screen, the pointer is hidden
 over it, the banner stands at its place, input ends the program, a second copy ends
-at once, and arguments change nothing."""
+at once, arguments change nothing, and the window carries its icon."""
 
+import os
 import signal
 import subprocess
 import time
 import unittest
 
-from xsession import DELIVERABLES, TWIPS, XSession, program
+from xsession import BUILD, DELIVERABLES, TWIPS, XSession, program
 
 BANNERS = {  # left, top, width, height in twips
     "divor": (360, 120, 10935, 255),
@@ -58,6 +59,21 @@ class WindowAndInput(unittest.TestCase):
                 self.x.x("xdotool", "key", "space")
                 self.assertEndsWithin(process, 1.0, name)
                 self.assertEqual(self.x.cursor_state(), "visible")
+
+    def test_the_window_carries_its_deliverables_icon(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                process, window = self.start(name)
+                value = self.x.x("xprop", "-id", window, "-notype", "32c", "_NET_WM_ICON")
+                self.x.stop(process)
+                numbers = [int(n) for n in value.partition("=")[2].replace(",", " ").split()]
+                self.assertEqual(numbers[:2], [32, 32], value[:200])
+                # The icon's pixels as ARGB words, against the installed PNG's RGBA bytes.
+                png = os.path.join(BUILD, "icons", name + ".png")
+                rgba = subprocess.run(["convert", png, "rgba:-"], check=True, stdout=subprocess.PIPE).stdout
+                want = [rgba[i + 3] << 24 | rgba[i] << 16 | rgba[i + 1] << 8 | rgba[i + 2]
+                        for i in range(0, len(rgba), 4)]
+                self.assertEqual(numbers[2:], want)
 
     def test_the_banner_stands_at_its_place_clipped_to_its_width(self):
         for name in DELIVERABLES:

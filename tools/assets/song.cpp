@@ -128,6 +128,7 @@ class SongParser {
       const std::vector<Token> once(body_.begin() + long(from), body_.end());
       for (int i = 1; i < times; ++i) body_.insert(body_.end(), once.begin(), once.end());
     } else {
+      t.started = true;
       for (const std::string& word : w) body_.push_back({word, lines_.number()});
     }
   }
@@ -188,7 +189,6 @@ class SongParser {
         from = plus + 1;
       }
     }
-    t.started = true;
     const uint8_t ch = uint8_t(t.channel);
     for (int p : pitches) {
       t.events.push_back({t.tick, 2, {uint8_t(0x90 | ch), uint8_t(p), uint8_t(t.velocity)}});
