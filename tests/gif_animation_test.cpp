@@ -1,6 +1,7 @@
 // The animated picture control's GIF loading: limits, decoding, disposal, timing.
 #include "platform/gif/gif_animation.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +91,35 @@ TEST(GifCompositing, AFrameReachingPastTheScreenIsClipped) {
   auto anim = DecodeRecipe({2, 1, kPalette, {Solid(2, 1, 1), wide}});
   ASSERT_TRUE(anim);
   EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kRed, kGreen}));
+}
+
+TEST(GifCompositing, FramesWhollyOffTheScreenDrawAndDisposeOfNothing) {
+  // Right of, below, and left of and above a 2 x 1 screen, each cleared to the
+  // background afterwards: the screen keeps its first frame.
+  FrameRecipe right{5000, 0, 3, 1, {2, 2, 2}, 10, 2};
+  FrameRecipe below{0, 4000, 2, 2, {3, 3, 3, 3}, 10, 2};
+  FrameRecipe past{3, 3, 1, 1, {2}, 10, 2};
+  auto anim = DecodeRecipe({2, 1, kPalette, {Solid(2, 1, 1), right, below, past}});
+  ASSERT_TRUE(anim);
+  ASSERT_EQ(anim->frames.size(), 4u);
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(anim->frames[i].argb, (std::vector<uint32_t>{kRed, kRed})) << i;
+}
+
+TEST(GifLoad, InputsTheFuzzerFoundLoadOrAreRefusedWithoutHarm) {
+  const std::string folder = SOURCE_DIR "/tests/fuzz/regressions/gif";
+  DIR* dir = opendir(folder.c_str());
+  ASSERT_TRUE(dir);
+  int tried = 0;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    std::string why;
+    const auto anim = platform::gif::Load(folder + "/" + entry->d_name, {}, &why);
+    if (anim) EXPECT_FALSE(anim->frames.empty()) << entry->d_name;
+    else EXPECT_FALSE(why.empty()) << entry->d_name;
+    ++tried;
+  }
+  closedir(dir);
+  EXPECT_GT(tried, 0);
 }
 
 TEST(GifRefusal, TruncatedFilesAreRefusedAtEveryLength) {

@@ -171,6 +171,17 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
   return outline;
 }
 
+namespace {
+
+// giflib's text for an error, which it leaves null for codes it has no text for:
+// DGifSlurp can fail with its error still 0.
+std::string GifError(int code) {
+  const char* text = GifErrorString(code);
+  return text ? text : "giflib error " + std::to_string(code);
+}
+
+}  // namespace
+
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
                                 std::string* why) {
   const std::optional<Outline> outline = Scan(data, size, limits, why);
@@ -180,7 +191,7 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
   int error = 0;
   GifFileType* file = DGifOpen(&source, ReadFromMemory, &error);
   if (!file) {
-    if (why) *why = GifErrorString(error);
+    if (why) *why = GifError(error);
     return std::nullopt;
   }
   struct Closer {
@@ -188,7 +199,7 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
     ~Closer() { DGifCloseFile(f, nullptr); }
   } closer{file};
   if (DGifSlurp(file) != GIF_OK) {
-    if (why) *why = GifErrorString(file->Error);
+    if (why) *why = GifError(file->Error);
     return std::nullopt;
   }
   if (file->ImageCount != outline->frames) {
@@ -215,9 +226,11 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
     }
     if (gcb.DisposalMode == DISPOSE_PREVIOUS) saved = canvas;
 
+    // The part of the frame on the screen; a frame may lie partly or wholly off it,
+    // and then there is nothing to draw or to dispose of.
     const int x0 = std::max(0, desc.Left), y0 = std::max(0, desc.Top);
-    const int x1 = std::min(anim.width, desc.Left + desc.Width);
-    const int y1 = std::min(anim.height, desc.Top + desc.Height);
+    const int x1 = std::max(x0, std::min(anim.width, desc.Left + desc.Width));
+    const int y1 = std::max(y0, std::min(anim.height, desc.Top + desc.Height));
     for (int y = y0; y < y1; ++y) {
       const GifByteType* row = image.RasterBits + size_t(y - desc.Top) * size_t(desc.Width);
       for (int x = x0; x < x1; ++x) {

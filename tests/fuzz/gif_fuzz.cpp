@@ -1,0 +1,52 @@
+// libFuzzer target: the animated picture control's load path, from a file's bytes
+// through the limits, giflib and compositing, to the frame shown at a time.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/gif/gif_animation.h"
+
+namespace {
+
+void Require(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "broken promise: %s\n", what);
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The bytes as a regular file that lives in memory, opened by its path.
+  const int fd = memfd_create("gif", MFD_CLOEXEC);
+  if (fd < 0) return 0;
+  if (write(fd, data, size) != ssize_t(size)) {
+    close(fd);
+    return 0;
+  }
+  const platform::gif::Limits limits;
+  std::string why;
+  const auto animation = platform::gif::Load("/proc/self/fd/" + std::to_string(fd), limits, &why);
+  close(fd);
+  if (!animation) {
+    Require(!why.empty(), "a refusal says why");
+    return 0;
+  }
+  Require(animation->width > 0 && animation->width <= limits.max_side, "width within the limits");
+  Require(animation->height > 0 && animation->height <= limits.max_side, "height within the limits");
+  Require(!animation->frames.empty() && int(animation->frames.size()) <= limits.max_frames,
+          "frame count within the limits");
+  for (const platform::gif::Frame& frame : animation->frames) {
+    Require(frame.argb.size() == size_t(animation->width) * size_t(animation->height), "whole frames");
+    Require(frame.delay_ms > 0, "every frame shows for a while");
+  }
+  const uint64_t total = uint64_t(animation->TotalMs());
+  for (uint64_t t : {uint64_t(0), total - 1, total, total * 7 + 3, uint64_t(-1)})
+    Require(animation->FrameAt(t) < animation->frames.size(), "FrameAt names a frame");
+  return 0;
+}
