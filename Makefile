@@ -1,10 +1,12 @@
 # make run [SCENE=Tunelight]   install what is missing, build, run a deliverable
 # make test                    install what is missing, build, run every test
+# make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader and the media commands
 SCENE ?= divor
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test fuzz clean
+FUZZ_SECONDS ?= 1800
 
 all: build
 
@@ -21,5 +23,8 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 1
 
+fuzz: build
+	@scripts/fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-fuzz

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/host_path.h"
+#include "platform/riff.h"
 #include "platform/sdl/sdl_parts.h"
 
 namespace platform::sdl {
@@ -94,7 +95,7 @@ bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
   // SND_NODEFAULT or not, a file that cannot be played is silence: there is no
   // default sound here to play instead.
   const std::string path = HostPath(name, app_path_);
-  if (!IsFile(path.c_str()) || !OpenAudio()) return false;
+  if (!IsFile(path.c_str()) || !RiffIsWhole(path) || !OpenAudio()) return false;
   wave_ = Mix_LoadWAV(path.c_str());
   if (!wave_) return false;
   const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
