@@ -14,13 +14,20 @@
 
 namespace platform::sdl {
 
+// The display count. Over a host's window the pointer is the host's: the count is
+// kept and nothing is shown or hidden.
 class SdlPointer final : public Pointer {
  public:
+  explicit SdlPointer(bool hosted) : hosted_(hosted) {}
   int ShowCursor(bool show) override;
 
  private:
+  bool hosted_;
   int count_ = 0;
 };
+
+// The window named by XSCREENSAVER_WINDOW (decimal or 0x hex), or 0 for none.
+uintptr_t HostWindowFromEnvironment();
 
 // Music through SDL2_mixer's FluidSynth backend with the General MIDI soundfont set
 // explicitly, waves on a mixer channel. The audio device opens with the first sound
@@ -63,7 +70,8 @@ class StdRandom final : public Random {
 
 class SdlSystem final : public System {
  public:
-  SdlSystem(std::string program_name, SdlMedia& media);
+  // A hosted program never finds a previous instance: a host may run one per screen.
+  SdlSystem(std::string program_name, SdlMedia& media, bool hosted);
   ~SdlSystem() override;
   bool PrevInstance() override;
   std::string AppPath() override { return app_path_; }
@@ -75,6 +83,7 @@ class SdlSystem final : public System {
   std::string program_name_;
   std::string app_path_;
   SdlMedia& media_;
+  bool hosted_;
   int instance_socket_ = -1;
 };
 

@@ -14,7 +14,9 @@ namespace platform::sdl {
 
 struct SdlPlatform::Parts {
   explicit Parts(std::string_view name)
-      : media(SdlSystem::ProgramFolder()), system(std::string(name), media) {}
+      : host_window(HostWindowFromEnvironment()), pointer(host_window != 0),
+        media(SdlSystem::ProgramFolder()), system(std::string(name), media, host_window != 0) {}
+  uintptr_t host_window;
   SdlPointer pointer;
   SdlMedia media;
   StdRandom random;
@@ -54,7 +56,7 @@ SdlPlatform::~SdlPlatform() {
 }
 
 std::unique_ptr<Window> SdlPlatform::CreateForm(const FormLayout& layout, EventSink& sink) {
-  return std::make_unique<SdlWindow>(layout, sink, parts_->system.AppPath());
+  return std::make_unique<SdlWindow>(layout, sink, parts_->system.AppPath(), parts_->host_window);
 }
 
 Pointer& SdlPlatform::pointer() { return parts_->pointer; }

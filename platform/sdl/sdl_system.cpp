@@ -13,8 +13,9 @@
 
 namespace platform::sdl {
 
-SdlSystem::SdlSystem(std::string program_name, SdlMedia& media)
-    : program_name_(std::move(program_name)), app_path_(ProgramFolder()), media_(media) {}
+SdlSystem::SdlSystem(std::string program_name, SdlMedia& media, bool hosted)
+    : program_name_(std::move(program_name)), app_path_(ProgramFolder()), media_(media),
+      hosted_(hosted) {}
 
 SdlSystem::~SdlSystem() {
   if (instance_socket_ >= 0) close(instance_socket_);
@@ -33,7 +34,7 @@ std::string SdlSystem::ProgramFolder() {
 // A name in the abstract socket namespace, per user and per deliverable: the
 // kernel releases it when the process dies, and no file is ever made.
 bool SdlSystem::PrevInstance() {
-  if (instance_socket_ >= 0) return false;
+  if (hosted_ || instance_socket_ >= 0) return false;
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   sockaddr_un address{};
@@ -69,8 +70,20 @@ float StdRandom::Rnd() { return float(generator_() >> 8) * (1.0f / 16777216.0f);
 
 int SdlPointer::ShowCursor(bool show) {
   count_ += show ? 1 : -1;
-  SDL_ShowCursor(count_ >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  if (!hosted_) SDL_ShowCursor(count_ >= 0 ? SDL_ENABLE : SDL_DISABLE);
   return count_;
+}
+
+uintptr_t HostWindowFromEnvironment() {
+  const char* text = std::getenv("XSCREENSAVER_WINDOW");
+  if (!text || !*text) return 0;
+  char* end = nullptr;
+  const unsigned long id = std::strtoul(text, &end, 0);
+  if (*end != '\0' || id == 0) {
+    std::fprintf(stderr, "XSCREENSAVER_WINDOW=%s names no window; making one of our own\n", text);
+    return 0;
+  }
+  return uintptr_t(id);
 }
 
 void Report(const char* what) {

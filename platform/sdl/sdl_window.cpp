@@ -138,25 +138,36 @@ void SdlSprite::Draw(uint64_t now_ms) {
 
 // --- the window ---
 
-SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path)
+SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
+                     uintptr_t host_window)
     : sink_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
-      timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled) {
+      timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled),
+      hosted_(host_window != 0) {
+  if (hosted_) {
+    window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(host_window));
+    if (!window_) {
+      std::fprintf(stderr, "draw into the host window 0x%lx: %s\n", static_cast<unsigned long>(host_window),
+                   SDL_GetError());
+      std::exit(1);
+    }
+  }
   SDL_Rect bounds;
-  if (SDL_GetDisplayBounds(0, &bounds) != 0) {
+  if (!hosted_ && SDL_GetDisplayBounds(0, &bounds) != 0) {
     Report("display bounds");
     std::exit(1);
   }
   // With no window manager a full-screen window asked for at 0 x 0 stays 1 x 1,
   // so the desktop's place and size are given explicitly.
   const std::string caption(layout.caption);
-  window_ = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+  if (!hosted_)
+    window_ = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS |
                                  SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SKIP_TASKBAR);
   if (!window_) {
     Report("create window");
     std::exit(1);
   }
-  SetIcon(layout.icon);
+  if (!hosted_) SetIcon(layout.icon);
   renderer_ = CreateRenderer(window_);
   if (!renderer_) {
     Report("create renderer");
@@ -219,16 +230,18 @@ void SdlWindow::ResizeCanvas(int width_px, int height_px) {
 Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1)); }
 
 void SdlWindow::Show() {
-  SDL_ShowWindow(window_);
-  SDL_RaiseWindow(window_);
-  SDL_SetWindowInputFocus(window_);
+  if (!hosted_) {  // the host has shown its window already
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+    SDL_SetWindowInputFocus(window_);
+  }
   if (!active_) activation_pending_ = true;
 }
 
 void SdlWindow::Unload() {
   if (!loaded_) return;
   loaded_ = false;
-  SDL_HideWindow(window_);
+  if (!hosted_) SDL_HideWindow(window_);
 }
 
 void SdlWindow::Dispatch(const SDL_Event& e) {
@@ -251,13 +264,16 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
       }
       break;
     case SDL_KEYDOWN:
+      if (hosted_) break;  // the host's input
       sink_.Form_KeyDown(int16_t(e.key.keysym.sym & 0x7FFF), ShiftState(e.key.keysym.mod));
       break;
     case SDL_MOUSEBUTTONDOWN:
+      if (hosted_) break;
       sink_.Form_MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()),
                            float(e.button.x * kTwipsPerPixel), float(e.button.y * kTwipsPerPixel));
       break;
     case SDL_MOUSEMOTION:
+      if (hosted_) break;
       sink_.Form_MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()),
                            float(e.motion.x * kTwipsPerPixel), float(e.motion.y * kTwipsPerPixel));
       break;

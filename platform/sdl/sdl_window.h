@@ -63,7 +63,10 @@ class SdlLabel final : public Label {
 
 class SdlWindow final : public Window {
  public:
-  SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path);
+  // With a host window (an X window id, as XScreenSaver hands one over) the form
+  // draws into it at its size and leaves its input and its pointer to the host.
+  SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
+            uintptr_t host_window = 0);
   ~SdlWindow() override;
 
   Canvas& canvas() override { return canvas_; }
@@ -96,6 +99,7 @@ class SdlWindow final : public Window {
   std::vector<SdlSprite*> z_order_;                  // creation order, first at the bottom
   TimerClock timer_;
   bool timer_enabled_;
+  bool hosted_ = false;
   bool loaded_ = true;
   bool active_ = false;
   bool activation_pending_ = false;

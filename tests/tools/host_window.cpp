@@ -1,0 +1,28 @@
+// host_window W H: maps a plain W x H window at (100, 100), as a screen-saver host
+// would, prints its id, and keeps it until killed.
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: host_window <width> <height>\n");
+    return 2;
+  }
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    std::fprintf(stderr, "host_window: cannot open the display\n");
+    return 2;
+  }
+  const int screen = DefaultScreen(display);
+  const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 100, 100,
+                                            unsigned(std::atoi(argv[1])), unsigned(std::atoi(argv[2])), 0,
+                                            BlackPixel(display, screen), BlackPixel(display, screen));
+  XStoreName(display, window, "host");
+  XMapWindow(display, window);
+  XSync(display, False);
+  std::printf("0x%lx\n", window);
+  std::fflush(stdout);
+  for (XEvent event;;) XNextEvent(display, &event);
+}
