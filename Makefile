@@ -1,11 +1,14 @@
 # make run [SCENE=Tunelight]   install what is missing, build, run a deliverable
 # make test                    install what is missing, build, run every test
 # make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader and the media commands
+# make install [PREFIX=/usr/local] [DESTDIR=...]   install the four programs
+# make package                 build a Debian package of them
 SCENE ?= divor
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz clean
+.PHONY: all deps build run test fuzz install package clean
+PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 1800
 
 all: build
@@ -25,6 +28,12 @@ test: build
 
 fuzz: build
 	@scripts/fuzz $(FUZZ_SECONDS)
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack
 
 clean:
 	rm -rf $(BUILD) build-fuzz

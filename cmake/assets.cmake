@@ -4,7 +4,8 @@
 #   <file>.steps      -> build/<name>/<file>.wav        footsteps
 #   <file>.notes      -> build/<name>/<file>.mid        a song
 #   icon.art          -> build/icons/<name>.ico and .png, and build/gen/<name>/icon_rgba.h
-# A target <name>_assets makes them all; ICON_HEADER_<name> names the header.
+# A target <name>_assets makes them all; ICON_HEADER_<name> names the header and
+# FOLDER_FILES_<name> the files made for the program's folder.
 function(dotfall_assets name)
   set(source_dir ${PROJECT_SOURCE_DIR}/scenes/${name})
   set(out_dir ${CMAKE_BINARY_DIR}/${name})
@@ -28,6 +29,7 @@ function(dotfall_assets name)
     endforeach()
   endforeach()
 
+  set(FOLDER_FILES_${name} ${outputs} PARENT_SCOPE)
   set(icon_dir ${CMAKE_BINARY_DIR}/icons)
   set(header ${CMAKE_BINARY_DIR}/gen/${name}/icon_rgba.h)
   add_custom_command(OUTPUT ${icon_dir}/${name}.ico ${icon_dir}/${name}.png ${header}

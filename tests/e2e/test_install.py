@@ -1,0 +1,121 @@
+"""The install as a desktop user gets it: `cmake --install` into a temporary
+DESTDIR lays each program out beside its files, with a command in bin, a valid
+desktop entry, AppStream metainfo, an icon and XScreenSaver's configuration; the
+installed command runs from another folder; and the Debian package holds the same
+with its dependencies declared."""
+
+import glob
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+import xml.etree.ElementTree as ET
+
+from xsession import BUILD, DELIVERABLES, XSession
+
+SCREEN_SAVERS = ["divor", "Rerarir", "Tunelight"]
+FOLDER_FILES = {
+    "divor": ["divor", "ghostgif1.gif", "ghostgif2.gif", "ghostgif3.gif"],
+    "Rerarir": ["Rerarir", "gif1.gif", "gif2.gif", "gif3.gif", "walk.wav"],
+    "Flitter": ["Flitter", "1.gif", "bao.gif", "bird.gif"],
+    "Tunelight": ["Tunelight", "song.mid", "songgif1.gif", "songgif2.gif", "songgif3.gif", "songgif4.gif"],
+}
+
+
+class Install(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.destdir = tempfile.mkdtemp(prefix="dotfall-install-")
+        subprocess.run(["cmake", "--install", BUILD, "--prefix", "/usr"], check=True,
+                       env=dict(os.environ, DESTDIR=cls.destdir), stdout=subprocess.DEVNULL)
+        cls.usr = os.path.join(cls.destdir, "usr")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.destdir)
+
+    def test_each_program_stands_beside_its_files_with_a_command_in_bin(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                folder = os.path.join(self.usr, "lib", "dotfall", name)
+                self.assertEqual(sorted(os.listdir(folder)), sorted(FOLDER_FILES[name]))
+                self.assertTrue(os.access(os.path.join(folder, name), os.X_OK))
+                command = os.path.join(self.usr, "bin", name)
+                self.assertEqual(os.readlink(command), "../lib/dotfall/%s/%s" % (name, name))
+                self.assertTrue(os.path.samefile(command, os.path.join(folder, name)))
+
+    def test_desktop_entries_metainfo_and_icons_are_valid(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                app_id = "org.dotfall." + name
+                where = "applications/screensavers" if name in SCREEN_SAVERS else "applications"
+                entry = os.path.join(self.usr, "share", where, app_id + ".desktop")
+                result = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
+                self.assertEqual((result.returncode, result.stdout + result.stderr), (0, ""))
+                text = open(entry).read()
+                self.assertIn("Exec=%s\n" % name, text)
+                self.assertIn("Icon=%s\n" % app_id, text)
+                self.assertIn("Screensaver;" if name in SCREEN_SAVERS else "Game;", text)
+                meta = os.path.join(self.usr, "share", "metainfo", app_id + ".metainfo.xml")
+                result = subprocess.run(["appstreamcli", "validate", "--no-net", meta], capture_output=True,
+                                        text=True)
+                self.assertEqual(result.returncode, 0, result.stdout)
+                root = ET.parse(meta).getroot()
+                self.assertEqual(root.findtext("id"), app_id)
+                self.assertEqual(root.findtext("name"), name)
+                self.assertEqual(root.find("releases/release").get("version"), "1.00")
+                self.assertTrue(root.findtext("developer_name"))
+                icon = os.path.join(self.usr, "share", "icons", "hicolor", "32x32", "apps", app_id + ".png")
+                size = subprocess.run(["identify", "-format", "%wx%h", icon], capture_output=True, text=True)
+                self.assertEqual(size.stdout, "32x32")
+
+    def test_xscreensaver_can_list_the_three_screen_savers(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                config = os.path.join(self.usr, "share", "xscreensaver", "config", name + ".xml")
+                hack = os.path.join(self.usr, "libexec", "xscreensaver", name)
+                if name not in SCREEN_SAVERS:
+                    self.assertFalse(os.path.exists(config) or os.path.lexists(hack))
+                    continue
+                root = ET.parse(config).getroot()
+                self.assertEqual((root.tag, root.get("name")), ("screensaver", name))
+                self.assertTrue(root.findtext("_description"))
+                self.assertTrue(os.path.samefile(hack, os.path.join(self.usr, "lib", "dotfall", name, name)))
+
+    def test_the_installed_command_runs_from_another_folder_with_its_pictures(self):
+        x = XSession()
+        self.addCleanup(x.close)
+        process = x.run([os.path.join(self.usr, "bin", "divor")], cwd="/")
+        self.addCleanup(x.stop, process)
+        self.assertIsNotNone(x.window_of(process))
+        time.sleep(0.6)
+        shot = x.screenshot()
+        ghost = [1 for _, _, rgb in shot.region(0, 40, shot.width, 200) if rgb == (0xee, 0xf0, 0xff)]
+        self.assertGreater(len(ghost), 500, "the flying ghost's picture was not found")
+        x.x("xdotool", "key", "a")
+        self.assertTrue(x.ended_within(process, 1.0))
+        self.assertEqual(process.returncode, 0)
+
+    def test_the_debian_package_declares_what_it_needs(self):
+        out = tempfile.mkdtemp(prefix="dotfall-package-")
+        self.addCleanup(shutil.rmtree, out)
+        subprocess.run(["cpack", "--config", os.path.join(BUILD, "CPackConfig.cmake"), "-B", out], check=True,
+                       cwd=BUILD, stdout=subprocess.DEVNULL)
+        package, = glob.glob(os.path.join(out, "dotfall_*_amd64.deb"))
+        info = subprocess.run(["dpkg-deb", "--field", package, "Depends"], capture_output=True,
+                              text=True, check=True).stdout
+        for needed in ("libsdl2-2.0-0", "libsdl2-mixer-2.0-0", "libsdl2-ttf-2.0-0", "libgif7", "libfontconfig1",
+                       "fonts-wqy-microhei", "timgm6mb-soundfont", "libfluidsynth3"):
+            self.assertIn(needed, info)
+        files = subprocess.run(["dpkg-deb", "--contents", package], capture_output=True, text=True,
+                               check=True).stdout
+        for name in DELIVERABLES:
+            for file_name in FOLDER_FILES[name]:
+                self.assertIn("./usr/lib/dotfall/%s/%s" % (name, file_name), files)
+            self.assertIn("./usr/bin/%s -> ../lib/dotfall/%s/%s" % (name, name, name), files)
+
+
+if __name__ == "__main__":
+    unittest.main()
