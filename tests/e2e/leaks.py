@@ -7,21 +7,13 @@ import subprocess
 import time
 import unittest
 
-from xsession import BUILD, DELIVERABLES, XSession, program
+from xsession import BUILD, DELIVERABLES, SessionTest, program
 
 ASAN = {"ASAN_OPTIONS": "detect_leaks=1:leak_check_at_exit=1",
         "LSAN_OPTIONS": "suppressions=" + os.path.join(os.path.dirname(__file__), "lsan.supp")}
 
 
-class Leaks(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XSession()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-
+class Leaks(SessionTest):
     def test_the_check_sees_a_lost_allocation(self):
         out = subprocess.run([os.path.join(BUILD, "leak_control")], env=dict(self.x.env, **ASAN),
                              stderr=subprocess.PIPE, stdout=subprocess.DEVNULL).stderr.decode()

@@ -45,6 +45,18 @@ def gif_with_a_frame_of(width, height):
     return b"GIF89a\x04\x00\x04\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00" + desc + b"\x02\x02\x44\x01\x00\x3b"
 
 
+def replace(folder, file_name, data):
+    """Puts data in place of a file, or a folder where data is None."""
+    target = os.path.join(folder, file_name)
+    os.remove(target)
+    if data is None:
+        os.mkdir(target)
+    else:
+        with open(target, "wb") as f:
+            f.write(data)
+    return target
+
+
 def peak_memory_mb(pid):
     with open("/proc/%d/status" % pid) as f:
         return int(re.search(r"VmHWM:\s+(\d+) kB", f.read()).group(1)) / 1024
@@ -113,13 +125,7 @@ class Hardening(unittest.TestCase):
                 folder = self.folder("pictures " + label.split(",")[0])
                 path = copy_deliverable("Tunelight", folder)
                 for file_name, data in files:
-                    target = os.path.join(folder, file_name)
-                    os.remove(target)
-                    if data is None:
-                        os.mkdir(target)
-                    else:
-                        with open(target, "wb") as f:
-                            f.write(data)
+                    replace(folder, file_name, data)
                 unreadable = "unreadable" in label
                 if unreadable:
                     os.chmod(os.path.join(folder, "songgif4.gif"), 0)
@@ -140,13 +146,7 @@ class Hardening(unittest.TestCase):
                 with self.subTest(name + ", " + label):
                     folder = self.folder("%s sound %s" % (name, label))
                     path = copy_deliverable(name, folder)
-                    target = os.path.join(folder, file_name)
-                    os.remove(target)
-                    if data is None:
-                        os.mkdir(target)
-                    else:
-                        with open(target, "wb") as f:
-                            f.write(data)
+                    target = replace(folder, file_name, data)
                     if label == "unreadable":
                         os.chmod(target, 0)
                     audio = os.path.join(folder, "audio.raw")

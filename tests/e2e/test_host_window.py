@@ -9,20 +9,12 @@ import time
 import unittest
 
 from sounds import loudness
-from xsession import BUILD, XSession, program
+from xsession import BUILD, SessionTest, program
 
 LEFT, TOP, W, H = 100, 100, 480, 360
 
 
-class HostWindow(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XSession(1024, 768)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-
+class HostWindow(SessionTest):
     def host(self):
         host = subprocess.Popen([os.path.join(BUILD, "tests", "host_window"), str(W), str(H)],
                                 env=self.x.env, stdout=subprocess.PIPE, text=True)

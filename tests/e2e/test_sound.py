@@ -8,20 +8,12 @@ import time
 import unittest
 
 from sounds import loudness, write_midi, write_wave
-from xsession import BUILD, XSession, program
+from xsession import BUILD, SessionTest, program
 
 WINDOW_S = 0.05
 
 
-class Sound(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XSession()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-
+class Sound(SessionTest):
     def run_for(self, name, seconds, files=()):
         """Runs name from a folder of its own holding files (name -> writer), for
         seconds, ends it with a key, and returns the audio file's path."""

@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from xsession import BUILD, DELIVERABLES, TWIPS, XSession, program
+from xsession import BUILD, DELIVERABLES, SessionTest, TWIPS, program
 
 BANNERS = {  # left, top, width, height in twips
     "divor": (360, 120, 10935, 255),
@@ -29,15 +29,7 @@ def coloured(rgb):
     return max(rgb) > 60 and max(rgb) - min(rgb) > 40
 
 
-class WindowAndInput(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XSession(1024, 768)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.x.close()
-
+class WindowAndInput(SessionTest):
     def start(self, name, args=()):
         # SDL reports the pointer's place once when the window appears; that first
         # movement only sets the reference. A program left by a failed subtest goes first.

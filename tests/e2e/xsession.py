@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 BUILD = os.environ.get("DOTFALL_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 BUILD = os.path.abspath(BUILD)
@@ -166,3 +167,16 @@ class XSession:
         if process.poll() is None:
             process.kill()
             process.wait()
+
+
+class SessionTest(unittest.TestCase):
+    """A test case whose tests share one X session of width x height."""
+    width, height = 1024, 768
+
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XSession(cls.width, cls.height)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()

@@ -38,9 +38,7 @@ class SourceLines {
   Words words() const { return Split(lines_[current_]); }
   Words PeekWords() const { return Split(lines_[next_]); }
 
-  [[noreturn]] void Fail(const std::string& message) const {
-    throw SourceError(source_ + ":" + std::to_string(current_ + 1) + ": " + message);
-  }
+  [[noreturn]] void Fail(const std::string& message) const { FailAt(number(), message); }
   // The current line's number, counted from 1, for a later FailAt.
   size_t number() const { return current_ + 1; }
   [[noreturn]] void FailAt(size_t number, const std::string& message) const {
@@ -52,34 +50,14 @@ class SourceLines {
 
   // words[i] as a whole number within [low, high].
   int Int(const Words& words, size_t i, int low, int high) const {
-    if (i >= words.size()) Fail("'" + words[0] + "' needs more numbers");
-    size_t used = 0;
-    long value = 0;
-    try {
-      value = std::stol(words[i], &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (used != words[i].size()) Fail("'" + words[i] + "' is not a whole number");
-    if (value < low || value > high)
-      Fail(words[i] + " is outside " + std::to_string(low) + " .. " + std::to_string(high));
-    return int(value);
+    return int(Number<long>(words, i, low, high, "a whole number",
+                            [](const std::string& w, size_t* used) { return std::stol(w, used); }));
   }
 
   // words[i] as a number within [low, high].
   double Real(const Words& words, size_t i, double low, double high) const {
-    if (i >= words.size()) Fail("'" + words[0] + "' needs more numbers");
-    size_t used = 0;
-    double value = 0;
-    try {
-      value = std::stod(words[i], &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (used != words[i].size()) Fail("'" + words[i] + "' is not a number");
-    if (!(value >= low && value <= high))
-      Fail(words[i] + " is outside " + std::to_string(low) + " .. " + std::to_string(high));
-    return value;
+    return Number<double>(words, i, low, high, "a number",
+                          [](const std::string& w, size_t* used) { return std::stod(w, used); });
   }
 
   void ExpectCount(const Words& words, size_t count) const {
@@ -88,6 +66,22 @@ class SourceLines {
   }
 
  private:
+  template <typename T, typename Parse>
+  T Number(const Words& words, size_t i, T low, T high, const char* kind, Parse parse) const {
+    if (i >= words.size()) Fail("'" + words[0] + "' needs more numbers");
+    size_t used = 0;
+    T value = 0;
+    try {
+      value = parse(words[i], &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used != words[i].size()) Fail("'" + words[i] + "' is not " + kind);
+    if (!(value >= low && value <= high))
+      Fail(words[i] + " is outside " + std::to_string(low) + " .. " + std::to_string(high));
+    return value;
+  }
+
   static Words Split(const std::string& line) {
     Words words;
     std::istringstream in(line);
