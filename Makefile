@@ -3,11 +3,12 @@
 # make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader and the media commands
 # make install [PREFIX=/usr/local] [DESTDIR=...]   install the four programs
 # make package                 build a Debian package of them
+# make windows                 cross-compile divor.scr, Rerarir.scr, Flitter.exe, Tunelight.scr
 SCENE ?= divor
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz install package clean
+.PHONY: all deps build run test fuzz install package windows clean
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 1800
 
@@ -35,5 +36,8 @@ install: build
 package: build
 	cd $(BUILD) && cpack
 
+windows: build
+	@BUILD=$(BUILD) scripts/windows-build
+
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) build-fuzz build-asan build-windows

@@ -11,6 +11,7 @@
 
 #include "platform/mci/mci_interpreter.h"
 #include "platform/platform.h"
+#include "platform/std_random.h"
 
 namespace platform::sdl {
 
@@ -57,15 +58,6 @@ class SdlMedia final : public Media, mci::MusicDevice {
   std::map<int, Mix_Music*> music_;
   int next_id_ = 1;
   Mix_Chunk* wave_ = nullptr;
-};
-
-class StdRandom final : public Random {
- public:
-  void Randomize() override;
-  float Rnd() override;
-
- private:
-  std::mt19937 generator_;
 };
 
 class SdlSystem final : public System {

@@ -1,5 +1,5 @@
 // The process: the program's folder, the previous-instance test and the end.
-// Implements: SdlSystem, StdRandom, SdlPointer.
+// Implements: SdlSystem, SdlPointer.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -58,15 +58,6 @@ void SdlSystem::EndProgram() {
   std::fflush(nullptr);
   std::exit(0);
 }
-
-void StdRandom::Randomize() {
-  const auto now = std::chrono::system_clock::now().time_since_epoch().count();
-  std::seed_seq seed{uint32_t(now), uint32_t(uint64_t(now) >> 32), uint32_t(getpid())};
-  generator_.seed(seed);
-}
-
-// 24 random bits over 2^24: every value is a float, and the largest is 1 - 2^-24.
-float StdRandom::Rnd() { return float(generator_() >> 8) * (1.0f / 16777216.0f); }
 
 int SdlPointer::ShowCursor(bool show) {
   count_ += show ? 1 : -1;

@@ -1,0 +1,48 @@
+# The Windows build: the engine and scenes unchanged over the Win32 platform, one
+# statically linked program per deliverable in build-windows/<name>/ beside the
+# files it reads. The pictures, sounds, icons and icon headers come from the
+# native build named by DOTFALL_NATIVE_BUILD, whose asset tool made them.
+set(DOTFALL_NATIVE_BUILD "${PROJECT_SOURCE_DIR}/build" CACHE PATH "the native build holding the assets")
+include(${PROJECT_SOURCE_DIR}/packaging/version.cmake)
+enable_language(RC)
+add_compile_definitions(UNICODE _UNICODE NOMINMAX)
+add_link_options(-static -static-libgcc -static-libstdc++ -mwindows -s)
+
+add_library(platform INTERFACE)
+target_include_directories(platform INTERFACE ${PROJECT_SOURCE_DIR})
+add_library(saver STATIC saver/form1.cpp saver/module1.cpp)
+target_link_libraries(saver PUBLIC platform)
+add_library(platform_win32 STATIC
+  platform/gif/gif_scan.cpp platform/win32/win32_platform.cpp platform/win32/win32_window.cpp
+  platform/win32/win32_gif.cpp)
+target_link_libraries(platform_win32 PUBLIC platform gdiplus shlwapi winmm gdi32 user32 ole32)
+
+foreach(name IN LISTS DELIVERABLES)
+  include(${PROJECT_SOURCE_DIR}/scenes/${name}/version.cmake)
+  set(NAME ${name})
+  set(ICON_FILE ${DOTFALL_NATIVE_BUILD}/icons/${name}.ico)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/version.rc.in ${CMAKE_BINARY_DIR}/gen/${name}/version.rc @ONLY)
+
+  add_library(scene_${name} STATIC scenes/${name}/scene.cpp)
+  target_include_directories(scene_${name} PRIVATE ${DOTFALL_NATIVE_BUILD}/gen/${name})
+  target_link_libraries(scene_${name} PUBLIC saver)
+
+  add_executable(${name} WIN32 scenes/main_win32.cpp ${CMAKE_BINARY_DIR}/gen/${name}/version.rc)
+  target_compile_definitions(${name} PRIVATE
+    SCENE_HEADER="scenes/${name}/scene.h" SCENE_NAMESPACE=scenes::${name})
+  target_link_libraries(${name} PRIVATE scene_${name} platform_win32)
+  get_filename_component(stem ${FILE_NAME} NAME_WE)
+  get_filename_component(extension ${FILE_NAME} EXT)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${name}
+                        OUTPUT_NAME ${stem} SUFFIX ${extension})
+  file(GLOB files ${DOTFALL_NATIVE_BUILD}/${name}/*.gif ${DOTFALL_NATIVE_BUILD}/${name}/*.wav
+       ${DOTFALL_NATIVE_BUILD}/${name}/*.mid)
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy ${files} ${CMAKE_BINARY_DIR}/${name}/)
+endforeach()
+
+# A helper for the tests: reads a program's version record back through the API.
+add_executable(version_record tests/tools/version_record.cpp)
+target_link_libraries(version_record PRIVATE version)
+set_target_properties(version_record PROPERTIES WIN32_EXECUTABLE OFF)
+target_link_options(version_record PRIVATE -mconsole -municode)

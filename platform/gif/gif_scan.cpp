@@ -1,0 +1,152 @@
+// The GIF block structure, walked without decoding to hold a file to limits, and
+// an animation's timing. Shared by every backend's picture control.
+#include <cstring>
+
+#include "platform/gif/gif_animation.h"
+
+namespace platform::gif {
+
+namespace {
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool Byte(uint8_t* out) {
+    if (pos_ >= size_) return false;
+    *out = data_[pos_++];
+    return true;
+  }
+  bool Word(int* out) {
+    if (size_ - pos_ < 2) return false;
+    *out = data_[pos_] | (data_[pos_ + 1] << 8);
+    pos_ += 2;
+    return true;
+  }
+  bool Skip(size_t n) {
+    if (n > size_ - pos_) return false;
+    pos_ += n;
+    return true;
+  }
+  // Skips a chain of data sub-blocks up to and including its terminator.
+  bool SkipSubBlocks() {
+    for (;;) {
+      uint8_t n;
+      if (!Byte(&n)) return false;
+      if (n == 0) return true;
+      if (!Skip(n)) return false;
+    }
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+bool Fail(std::string* why, const char* text) {
+  if (why) *why = text;
+  return false;
+}
+
+}  // namespace
+
+int Animation::TotalMs() const {
+  int total = 0;
+  for (const Frame& f : frames) total += f.delay_ms;
+  return total;
+}
+
+size_t Animation::FrameAt(uint64_t elapsed_ms) const {
+  const int total = TotalMs();
+  if (frames.size() < 2 || total <= 0) return 0;
+  uint64_t t = elapsed_ms % uint64_t(total);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (t < uint64_t(frames[i].delay_ms)) return i;
+    t -= uint64_t(frames[i].delay_ms);
+  }
+  return frames.size() - 1;
+}
+
+std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limits,
+                            std::string* why) {
+  Reader in(data, size);
+  if (size < 6 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0)) {
+    Fail(why, "not a GIF file");
+    return std::nullopt;
+  }
+  in.Skip(6);
+  Outline outline;
+  uint8_t packed, ignored;
+  if (!in.Word(&outline.width) || !in.Word(&outline.height) || !in.Byte(&packed) ||
+      !in.Byte(&ignored) || !in.Byte(&ignored)) {
+    Fail(why, "truncated header");
+    return std::nullopt;
+  }
+  if (outline.width == 0 || outline.height == 0) {
+    Fail(why, "empty logical screen");
+    return std::nullopt;
+  }
+  if (outline.width > limits.max_side || outline.height > limits.max_side) {
+    Fail(why, "logical screen larger than the limit");
+    return std::nullopt;
+  }
+  if ((packed & 0x80) && !in.Skip(3u << ((packed & 7) + 1))) {
+    Fail(why, "truncated colour table");
+    return std::nullopt;
+  }
+  const size_t screen_bytes = size_t(outline.width) * size_t(outline.height) * 4;
+  for (;;) {
+    uint8_t block;
+    if (!in.Byte(&block)) {
+      Fail(why, "truncated: no trailer");
+      return std::nullopt;
+    }
+    if (block == 0x3B) break;
+    if (block == 0x21) {
+      if (!in.Byte(&ignored) || !in.SkipSubBlocks()) {
+        Fail(why, "truncated extension");
+        return std::nullopt;
+      }
+      continue;
+    }
+    if (block != 0x2C) {
+      Fail(why, "unknown block");
+      return std::nullopt;
+    }
+    int left, top, w, h;
+    uint8_t frame_packed, code_size;
+    if (!in.Word(&left) || !in.Word(&top) || !in.Word(&w) || !in.Word(&h) ||
+        !in.Byte(&frame_packed)) {
+      Fail(why, "truncated image descriptor");
+      return std::nullopt;
+    }
+    if (w > limits.max_side || h > limits.max_side) {
+      Fail(why, "frame larger than the limit");
+      return std::nullopt;
+    }
+    if ((frame_packed & 0x80) && !in.Skip(3u << ((frame_packed & 7) + 1))) {
+      Fail(why, "truncated colour table");
+      return std::nullopt;
+    }
+    if (!in.Byte(&code_size) || code_size < 1 || code_size > 11 || !in.SkipSubBlocks()) {
+      Fail(why, "truncated or malformed image data");
+      return std::nullopt;
+    }
+    if (++outline.frames > limits.max_frames) {
+      Fail(why, "more frames than the limit");
+      return std::nullopt;
+    }
+    outline.raster_bytes += size_t(w) * size_t(h);
+    if (outline.raster_bytes + size_t(outline.frames) * screen_bytes > limits.max_decoded_bytes) {
+      Fail(why, "decoded size larger than the limit");
+      return std::nullopt;
+    }
+  }
+  if (outline.frames == 0) {
+    Fail(why, "no frames");
+    return std::nullopt;
+  }
+  return outline;
+}
+
+}  // namespace platform::gif
