@@ -81,7 +81,8 @@ class WindowAndInput(SessionTest):
                 text = []
                 for _ in range(10):  # a tick may pick a grey or a dark colour
                     shot = self.x.screenshot()
-                    text = [(x, y) for x, y, rgb in shot.region(0, 0, 1024, 60)
+                    # Rows above the flying sprites, which start at row 48.
+                    text = [(x, y) for x, y, rgb in shot.region(0, 0, 1024, 46)
                             if coloured(rgb) and not in_sprite(name, x, y)]
                     if len(text) > 50:
                         break
