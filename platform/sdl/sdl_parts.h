@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <map>
-#include <random>
 #include <string>
 
 #include "platform/mci/mci_interpreter.h"

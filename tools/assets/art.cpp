@@ -93,7 +93,7 @@ class ArtParser {
       if (first == last) lines_.Fail("a part row stands between two bars");
       std::string row = line.substr(first + 1, last - first - 1);
       for (char c : row)
-        if (c != ' ' && c != '.' && KeyIndex(c) < 0)
+        if (c != ' ' && c != '.' && art_.KeyIndex(c) < 0)
           lines_.Fail(std::string("key '") + c + "' is not in the palette");
       part.rows.push_back(std::move(row));
     }
@@ -121,12 +121,6 @@ class ArtParser {
     return kNone;
   }
 
-  int KeyIndex(char key) const {
-    for (size_t i = 0; i < art_.keys.size(); ++i)
-      if (art_.keys[i] == key) return int(i);
-    return -1;
-  }
-
   SourceLines lines_;
   Art art_;
   int default_delay_ = 10;
@@ -137,18 +131,13 @@ class ArtParser {
 std::vector<uint8_t> Art::Render(size_t frame) const {
   const uint8_t clear = uint8_t(transparent >= 0 ? transparent : 0);
   std::vector<uint8_t> pixels(size_t(width) * size_t(height), clear);
-  auto index_of = [this](char key) {
-    for (size_t i = 0; i < keys.size(); ++i)
-      if (keys[i] == key) return int(i);
-    return -1;
-  };
   for (const Placement& p : frames.at(frame).placements) {
     const Part& part = parts[p.part];
     for (int copy = 0; copy <= p.repeat; ++copy) {
       const int column0 = p.column + copy * p.step_column, row0 = p.row + copy * p.step_row;
       for (size_t r = 0; r < part.rows.size(); ++r) {
         for (size_t c = 0; c < part.rows[r].size(); ++c) {
-          const int index = index_of(part.rows[r][c]);
+          const int index = KeyIndex(part.rows[r][c]);
           if (index < 0 || index == transparent) continue;
           const int x0 = (column0 + int(c)) * scale, y0 = (row0 + int(r)) * scale;
           for (int y = y0; y < y0 + scale; ++y)
@@ -160,6 +149,12 @@ std::vector<uint8_t> Art::Render(size_t frame) const {
     }
   }
   return pixels;
+}
+
+int Art::KeyIndex(char key) const {
+  for (size_t i = 0; i < keys.size(); ++i)
+    if (keys[i] == key) return int(i);
+  return -1;
 }
 
 std::vector<Rgb> Art::GifPalette() const {

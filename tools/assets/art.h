@@ -50,6 +50,9 @@ struct Art {
   // (or index 0 where the palette has no transparent key).
   std::vector<uint8_t> Render(size_t frame) const;
 
+  // The palette index of a key, or -1.
+  int KeyIndex(char key) const;
+
   // The palette padded to the power of two that a GIF colour table needs.
   std::vector<Rgb> GifPalette() const;
 };
