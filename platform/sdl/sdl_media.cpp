@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/host_path.h"
 #include "platform/riff.h"
@@ -34,6 +35,11 @@ bool SdlMedia::OpenAudio() {
   audio_ = Audio::kFailed;
   have_soundfont_ = IsFile(kSoundFont);
   if (have_soundfont_) Mix_SetSoundFonts(kSoundFont);
+  // Outside a login session (no XDG_RUNTIME_DIR) no per-user sound server can be
+  // found, and PulseAudio's client library would make folders under the home folder
+  // and /tmp looking for one. The user's own choice of driver still holds.
+  if (!std::getenv("SDL_AUDIODRIVER") && !std::getenv("XDG_RUNTIME_DIR"))
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "pipewire,alsa");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     Report("open audio");
     return false;

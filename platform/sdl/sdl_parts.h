@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <cstdint>
 #include <map>
@@ -62,7 +64,7 @@ class SdlMedia final : public Media, mci::MusicDevice {
 class SdlSystem final : public System {
  public:
   // A hosted program never finds a previous instance: a host may run one per screen.
-  SdlSystem(std::string program_name, SdlMedia& media, bool hosted);
+  SdlSystem(std::string program_name, bool hosted);
   ~SdlSystem() override;
   bool PrevInstance() override;
   std::string AppPath() override { return app_path_; }
@@ -71,12 +73,44 @@ class SdlSystem final : public System {
   static std::string ProgramFolder();
 
  private:
+  // Names tried in turn, in case other users hold the first ones.
+  static constexpr int kInstanceSlots = 4;
+  sockaddr_un InstanceName(int slot, socklen_t* size) const;
+  bool HeldByThisUser(int slot) const;
+  int Hold(int slot) const;  // the listening socket, or -1 where the name is taken
+
   std::string program_name_;
   std::string app_path_;
-  SdlMedia& media_;
   bool hosted_;
   int instance_socket_ = -1;
 };
+
+// The process's first steps, before anything opens a descriptor: descriptors 0, 1
+// and 2 open (on /dev/null where they were closed), so that no message can reach the
+// display's connection; SIGTERM, SIGINT, SIGHUP and SIGQUIT caught, whenever they
+// come, as a request to end that the event-processing step honours.
+void PrepareProcess();
+// True once one of those signals has come.
+bool EndRequested();
+// Ends the process at once with status 0: the sound is halted first, and the window,
+// the pointer and the display connection go with the process.
+[[noreturn]] void EndProcess();
+
+// On X11: replaces Xlib's and SDL's error handlers, once SDL's video has started. An
+// X error about the watched window marks it lost (WindowLost); any other is
+// reported on one line and ignored; a lost connection to the server ends the process
+// (EndProcess). Elsewhere it does nothing.
+void GuardXlib(SDL_Window* window);
+// On X11: asks for notice of window's destruction, which then arrives as an
+// SDL_SYSWMEVENT that IsDestruction recognises.
+void WatchForDestruction(SDL_Window* window);
+bool IsDestruction(const SDL_SysWMmsg* message);
+// True once an X error said that the window is gone.
+bool WindowLost();
+
+// Whether a GPU renderer can be more than a software rasteriser: a direct rendering
+// device exists and, on X11, the server offers DRI. Decided without a GL context.
+bool DirectRenderingOffered(SDL_Window* window);
 
 // Writes "<what>: <SDL's reason>" to standard error.
 void Report(const char* what);

@@ -12,10 +12,31 @@
 
 namespace platform::sdl {
 
+namespace {
+
+struct ProcessPrepared {
+  ProcessPrepared() { PrepareProcess(); }
+};
+
+// Why no display could be used: what the environment names, and that it failed.
+std::string WhyNoDisplay() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  std::string why;
+  if (x11 && *x11)
+    why = std::string("the X display \"") + x11 + "\" does not answer or does not let this user in";
+  if (wayland && *wayland)
+    why += std::string(why.empty() ? "" : "; ") + "the Wayland display \"" + wayland + "\" does not answer";
+  return why.empty() ? "no X11 or Wayland display is set" : why;
+}
+
+}  // namespace
+
 struct SdlPlatform::Parts {
   explicit Parts(std::string_view name)
       : host_window(HostWindowFromEnvironment()), pointer(host_window != 0),
-        media(SdlSystem::ProgramFolder()), system(std::string(name), media, host_window != 0) {}
+        media(SdlSystem::ProgramFolder()), system(std::string(name), host_window != 0) {}
+  ProcessPrepared prepared;  // first: before anything can print or a signal can end us
   uintptr_t host_window;
   SdlPointer pointer;
   SdlMedia media;
@@ -28,9 +49,15 @@ SdlPlatform::SdlPlatform(std::string_view program_name)
   // The program writes nothing, and neither may the libraries: Mesa keeps a shader
   // cache under the home folder unless told not to.
   setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
+  // Nor may they start anything: with no session bus named, SDL's start-up asks
+  // libdbus for one, which launches a bus daemon that writes under the home folder
+  // and outlives the program. Nothing here needs a bus.
+  const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (!bus || !*bus) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");  // let the monitor power down
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");  // the first click counts
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the process's own handlers stay
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     std::fprintf(stderr, "%.*s: cannot open the display: %s\n", int(program_name.size()),
                  program_name.data(), SDL_GetError());
@@ -41,8 +68,8 @@ SdlPlatform::SdlPlatform(std::string_view program_name)
   const std::string_view driver = SDL_GetCurrentVideoDriver();
   const char* chosen = std::getenv("SDL_VIDEODRIVER");
   if ((driver == "offscreen" || driver == "dummy") && !(chosen && driver == chosen)) {
-    std::fprintf(stderr, "%.*s: cannot open the display: no X11 or Wayland display is set\n",
-                 int(program_name.size()), program_name.data());
+    std::fprintf(stderr, "%.*s: cannot open the display: %s\n", int(program_name.size()),
+                 program_name.data(), WhyNoDisplay().c_str());
     SDL_Quit();
     std::exit(1);
   }

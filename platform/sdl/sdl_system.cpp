@@ -1,20 +1,85 @@
-// The process: the program's folder, the previous-instance test and the end.
-// Implements: SdlSystem, SdlPointer.
+// The process: its first steps, signals, the program's folder, the previous-instance
+// test and the end. Implements: SdlSystem, SdlPointer, PrepareProcess, EndProcess.
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/sdl/sdl_parts.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace platform::sdl {
 
-SdlSystem::SdlSystem(std::string program_name, SdlMedia& media, bool hosted)
-    : program_name_(std::move(program_name)), app_path_(ProgramFolder()), media_(media),
-      hosted_(hosted) {}
+namespace {
+
+volatile sig_atomic_t end_requested = 0;
+
+// A request to end: the next event-processing step closes the window. Should the
+// program not get there (stuck in a library, a frozen display), the process ends
+// by itself a second later; the sound goes with it.
+void OnEndSignal(int) {
+  end_requested = 1;
+  alarm(1);
+}
+
+void OnOverdue(int) { _exit(0); }
+
+constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
+}  // namespace
+
+void PrepareProcess() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open takes the lowest free number, which is fd itself.
+    const int opened = open("/dev/null", O_RDWR);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+  struct sigaction action {};
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  action.sa_handler = OnEndSignal;
+  for (int sig : kEndSignals) sigaction(sig, &action, nullptr);
+  action.sa_handler = OnOverdue;
+  sigaction(SIGALRM, &action, nullptr);
+  // A signal ignored or blocked by whoever started the program must still end it.
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kEndSignals) sigaddset(&set, sig);
+  sigaddset(&set, SIGALRM);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool EndRequested() { return end_requested != 0; }
+
+void EndProcess() {
+  // The sound stops first, where it is audible; the window, the pointer and the
+  // display connection go with the process, without waiting for the window system.
+  if (Mix_QuerySpec(nullptr, nullptr, nullptr) != 0) {
+    Mix_HaltMusic();
+    Mix_HaltChannel(-1);
+  }
+  std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+  __lsan_do_leak_check();
+#endif
+  _exit(0);
+}
+
+SdlSystem::SdlSystem(std::string program_name, bool hosted)
+    : program_name_(std::move(program_name)), app_path_(ProgramFolder()), hosted_(hosted) {}
 
 SdlSystem::~SdlSystem() {
   if (instance_socket_ >= 0) close(instance_socket_);
@@ -30,33 +95,71 @@ std::string SdlSystem::ProgramFolder() {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A name in the abstract socket namespace, per user and per deliverable: the
-// kernel releases it when the process dies, and no file is ever made.
+// Names in the abstract socket namespace, per user and per deliverable: the kernel
+// releases them when the process dies, and no file is ever made. Any local user may
+// bind any such name, so a name counts as a copy of ours only when its holder runs
+// as this user; a name held by someone else is passed over for the next one.
 bool SdlSystem::PrevInstance() {
   if (hosted_ || instance_socket_ >= 0) return false;
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string name = "dotfall." + program_name_ + "." + std::to_string(getuid());
-  const size_t length = std::min(name.size(), sizeof address.sun_path - 1);
-  std::memcpy(address.sun_path + 1, name.data(), length);
-  const auto size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0) {
-    instance_socket_ = fd;
+  for (int slot = 0; slot < kInstanceSlots; ++slot) {
+    const int held = Hold(slot);
+    if (held < 0) {
+      if (HeldByThisUser(slot)) return true;
+      continue;
+    }
+    // A copy that started while someone else held an earlier name holds a later one.
+    for (int later = slot + 1; later < kInstanceSlots; ++later) {
+      if (HeldByThisUser(later)) {
+        close(held);
+        return true;
+      }
+    }
+    instance_socket_ = held;
     return false;
   }
-  const bool taken = errno == EADDRINUSE;
-  close(fd);
-  return taken;
+  return false;  // every name held by others: run without one
 }
 
-void SdlSystem::EndProgram() {
-  media_.Shutdown();
-  SDL_Quit();
-  std::fflush(nullptr);
-  std::exit(0);
+sockaddr_un SdlSystem::InstanceName(int slot, socklen_t* size) const {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string name = "dotfall." + program_name_ + "." + std::to_string(getuid());
+  if (slot > 0) name += "." + std::to_string(slot);
+  const size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+  std::memcpy(address.sun_path + 1, name.data(), length);
+  *size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length);
+  return address;
 }
+
+bool SdlSystem::HeldByThisUser(int slot) const {
+  socklen_t size;
+  const sockaddr_un address = InstanceName(slot, &size);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return false;
+  bool ours = false;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    ours = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
+  }
+  close(fd);
+  return ours;
+}
+
+int SdlSystem::Hold(int slot) const {
+  socklen_t size;
+  const sockaddr_un address = InstanceName(slot, &size);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  // The kernel keeps the holder's credentials for whoever connects; nobody is
+  // ever accepted.
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, SOMAXCONN) == 0)
+    return fd;
+  close(fd);
+  return -1;
+}
+
+void SdlSystem::EndProgram() { EndProcess(); }
 
 int SdlPointer::ShowCursor(bool show) {
   count_ += show ? 1 : -1;

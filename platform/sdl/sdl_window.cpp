@@ -46,34 +46,40 @@ int16_t Buttons(uint32_t state) {
                  ((state & SDL_BUTTON_MMASK) ? 4 : 0));
 }
 
-// A GPU renderer that waits for the display's refresh, unless the only OpenGL is
-// a software rasteriser (llvmpipe under Xvfb, in a virtual machine): that one is
-// slower than SDL's own software renderer and has been seen to stall for good
-// inside a texture upload. SDL_RENDER_DRIVER still chooses, where it is set.
+bool IsSoftwareGl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  SDL_GetRendererInfo(renderer, &info);
+  if (std::string_view(info.name).substr(0, 6) != "opengl") return false;
+  using GetString = const unsigned char* (*)(unsigned);
+  constexpr unsigned kGlRenderer = 0x1F01;
+  auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const char* gl = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
+  const std::string_view name = gl ? gl : "";
+  return name.find("llvmpipe") != std::string_view::npos ||
+         name.find("softpipe") != std::string_view::npos || name.find("swrast") != std::string_view::npos;
+}
+
+// The renderer, in this order: a GPU renderer that waits for the display's refresh,
+// where the display offers direct rendering and its OpenGL is not a software
+// rasteriser (llvmpipe under Xvfb or in a virtual machine is slower than SDL's own
+// software renderer and has been seen to stall for good inside a texture upload);
+// else SDL's software renderer; else whatever the display offers (a Wayland
+// compositor gives no framebuffer to the software renderer). SDL_RENDER_DRIVER
+// still chooses, where it is set.
 SDL_Renderer* CreateRenderer(SDL_Window* window) {
-  if (!SDL_GetHint(SDL_HINT_RENDER_DRIVER)) {
+  if (SDL_GetHint(SDL_HINT_RENDER_DRIVER)) return SDL_CreateRenderer(window, -1, 0);
+  if (DirectRenderingOffered(window)) {
     if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED |
                                                                     SDL_RENDERER_PRESENTVSYNC)) {
-      SDL_RendererInfo info;
-      SDL_GetRendererInfo(renderer, &info);
-      using GetString = const unsigned char* (*)(unsigned);
-      constexpr unsigned kGlRenderer = 0x1F01;
-      auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
-      const char* gl = nullptr;
-      if (std::string_view(info.name).substr(0, 6) == "opengl" && get_string)
-        gl = reinterpret_cast<const char*>(get_string(kGlRenderer));
-      const std::string_view name = gl ? gl : "";
-      const bool software_gl = name.find("llvmpipe") != std::string_view::npos ||
-                               name.find("softpipe") != std::string_view::npos ||
-                               name.find("swrast") != std::string_view::npos;
-      if (!software_gl) return renderer;
+      if (!IsSoftwareGl(renderer)) return renderer;
       SDL_DestroyRenderer(renderer);
     }
   }
-  if (SDL_GetHint(SDL_HINT_RENDER_DRIVER)) return SDL_CreateRenderer(window, -1, 0);
   // Presenting the software renderer's frame must not go through OpenGL either.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return renderer;
+  SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  return SDL_CreateRenderer(window, -1, 0);
 }
 
 }  // namespace
@@ -167,6 +173,11 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     Report("create window");
     std::exit(1);
   }
+  GuardXlib(window_);
+  WatchForDestruction(window_);
+  // No text is ever typed here; with text input on, SDL's input-method support
+  // would reach for a session bus at the first focus and, where none runs, start one.
+  SDL_StopTextInput();
   if (!hosted_) SetIcon(layout.icon);
   renderer_ = CreateRenderer(window_);
   if (!renderer_) {
@@ -239,15 +250,18 @@ void SdlWindow::Show() {
 }
 
 void SdlWindow::Unload() {
-  if (!loaded_) return;
+  // The window stays on the screen only until the program ends, which follows at the
+  // loop's next test; hiding it first would wait for the window system.
   loaded_ = false;
-  if (!hosted_) SDL_HideWindow(window_);
 }
 
 void SdlWindow::Dispatch(const SDL_Event& e) {
   switch (e.type) {
-    case SDL_QUIT:  // SIGINT, SIGTERM, or the session closing
+    case SDL_QUIT:  // the session closing
       Unload();
+      break;
+    case SDL_SYSWMEVENT:  // a host, or any client, destroyed the window
+      if (IsDestruction(e.syswm.msg)) Unload();
       break;
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
@@ -283,6 +297,7 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
 }
 
 int16_t SdlWindow::DoEvents() {
+  if (EndRequested() || WindowLost()) Unload();
   if (!loaded_) return 0;
   // Showing made the window active; the window manager's focus event, if any,
   // then finds it active already.
@@ -293,6 +308,9 @@ int16_t SdlWindow::DoEvents() {
   }
   SDL_Event event;
   while (loaded_ && SDL_PollEvent(&event)) Dispatch(event);
+  // A signal to end, or a window that vanished, closes the window; nothing is drawn
+  // into a window that is gone.
+  if (EndRequested() || WindowLost()) Unload();
   if (!loaded_) return 0;
 
   const uint64_t now = SDL_GetTicks64();

@@ -12,17 +12,9 @@ import time
 import unittest
 
 from sounds import loudness
-from xsession import BUILD, DELIVERABLES, XSession, program
+from xsession import BUILD, DELIVERABLES, XSession, copy_deliverable, program
 
 NOBODY = 65534
-
-
-def copy_deliverable(name, folder):
-    """The program and every file the build made for it, in a folder of their own."""
-    os.makedirs(folder, exist_ok=True)
-    for entry in os.listdir(os.path.join(BUILD, name)):
-        shutil.copy(os.path.join(BUILD, name, entry), folder)
-    return os.path.join(folder, name)
 
 
 def colourful_rows(shot, x1=None):

@@ -1,6 +1,7 @@
 """A program hosted by a screen saver: with XSCREENSAVER_WINDOW naming a window, it
 draws into that window, leaves the pointer and the input to the host, and ends
-promptly on SIGTERM with its sound stopped."""
+promptly on SIGTERM with its sound stopped. A window that vanishes under a program,
+hosted or not, and a display server that dies, end it quietly with status 0."""
 
 import os
 import signal
@@ -9,7 +10,7 @@ import time
 import unittest
 
 from sounds import loudness
-from xsession import BUILD, SessionTest, program
+from xsession import BUILD, XSession, SessionTest, copy_deliverable, program, stops_growing
 
 LEFT, TOP, W, H = 100, 100, 480, 360
 
@@ -17,10 +18,37 @@ LEFT, TOP, W, H = 100, 100, 480, 360
 class HostWindow(SessionTest):
     def host(self):
         host = subprocess.Popen([os.path.join(BUILD, "tests", "host_window"), str(W), str(H)],
-                                env=self.x.env, stdout=subprocess.PIPE, text=True)
+                                env=self.x.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         self.addCleanup(self.x.stop, host)
         self.addCleanup(host.stdout.close)
+        self.addCleanup(host.stdin.close)
+        self.host_process = host
         return host.stdout.readline().strip()
+
+    def destroy_host_window(self):
+        self.host_process.stdin.write("destroy\n")
+        self.host_process.stdin.flush()
+        self.assertEqual(self.host_process.stdout.readline().strip(), "destroyed")
+
+    def start_with_sound(self, name, env, label):
+        """name from a folder of its own, its sound rendered to a file there."""
+        path = copy_deliverable(name, os.path.join(self.x.tmp, label))
+        audio = os.path.join(os.path.dirname(path), "audio.raw")
+        log = open(os.path.join(self.x.tmp, label + ".err"), "w+")
+        self.addCleanup(log.close)
+        process = subprocess.Popen([path], env=dict(self.x.env, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=audio,
+                                                    **env),
+                                   stdout=log, stderr=subprocess.STDOUT)
+        self.addCleanup(self.x.stop, process)
+        return process, audio, log
+
+    def assert_ended_quietly(self, process, log, label):
+        self.assertTrue(self.x.ended_within(process, 1.0), label + ": did not end within a second")
+        self.assertEqual(process.returncode, 0, label)
+        log.seek(0)
+        output = log.read()
+        self.assertNotIn("X Error", output, label)
+        self.assertNotIn("X error", output, label)
 
     def test_it_draws_dots_into_the_hosts_window_and_leaves_it_the_pointer_and_input(self):
         window = self.host()
@@ -73,6 +101,51 @@ class HostWindow(SessionTest):
         self.assertGreater(max(peaks), 1000, "the song did not play")
         self.assertLessEqual(len(peaks) * 0.05, elapsed + 0.3)
 
+
+    def test_a_destroyed_host_window_ends_the_program_with_its_sound(self):
+        # As a host does when it unblanks: the window goes, and no signal follows.
+        for name in ("divor", "Rerarir", "Tunelight", "Flitter"):
+            with self.subTest(name):
+                window = self.host()
+                process, audio, log = self.start_with_sound(name, {"XSCREENSAVER_WINDOW": window},
+                                                            "destroyed host " + name)
+                time.sleep(1.5)
+                self.assertIsNone(process.poll(), name + " did not run in the host's window")
+                self.destroy_host_window()
+                self.assert_ended_quietly(process, log, name)
+                self.assertTrue(stops_growing(audio), name + ": sound went on after the end")
+                self.x.stop(self.host_process)
+
+    def test_its_own_window_destroyed_by_another_client_ends_the_program(self):
+        process, audio, log = self.start_with_sound("Tunelight", {}, "destroyed own window")
+        window = self.x.window_of(process)
+        self.assertIsNotNone(window)
+        time.sleep(1.0)
+        self.x.x("xdotool", "windowclose", window)
+        self.assert_ended_quietly(process, log, "Tunelight")
+        self.assertTrue(stops_growing(audio), "sound went on after the end")
+
+    def test_the_display_server_dying_ends_the_program(self):
+        for hosted in (False, True):
+            with self.subTest(hosted=hosted):
+                session = XSession(640, 480)
+                self.addCleanup(session.close)
+                env = {"DISPLAY": session.display}
+                if hosted:
+                    host = subprocess.Popen([os.path.join(BUILD, "tests", "host_window"), "320", "240"],
+                                            env=session.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                            text=True)
+                    self.addCleanup(session.stop, host)
+                    env["XSCREENSAVER_WINDOW"] = host.stdout.readline().strip()
+                process, audio, log = self.start_with_sound("Tunelight", env, "server gone %s" % hosted)
+                time.sleep(1.5)
+                self.assertIsNone(process.poll(), "Tunelight did not start")
+                session.xvfb.kill()
+                self.assertTrue(self.x.ended_within(process, 1.0), "did not end within a second")
+                self.assertEqual(process.returncode, 0)
+                log.seek(0)
+                self.assertNotIn("X", log.read().replace("CRITICAL", ""), "an X error or I/O report")
+                self.assertTrue(stops_growing(audio), "sound went on after the end")
 
 if __name__ == "__main__":
     unittest.main()

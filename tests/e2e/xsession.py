@@ -20,6 +20,22 @@ def program(name):
     return os.path.join(BUILD, name, name)
 
 
+def copy_deliverable(name, folder):
+    """The program and every file the build made for it, in a folder of their own."""
+    os.makedirs(folder, exist_ok=True)
+    for entry in os.listdir(os.path.join(BUILD, name)):
+        shutil.copy(os.path.join(BUILD, name, entry), folder)
+    return os.path.join(folder, name)
+
+
+def stops_growing(path, seconds=0.3):
+    """Whether the file at path (sound from the disk audio driver) stays the same size
+    for the given time."""
+    size = os.path.getsize(path) if os.path.exists(path) else 0
+    time.sleep(seconds)
+    return (os.path.getsize(path) if os.path.exists(path) else 0) == size
+
+
 class Screenshot:
     """The root window as RGB pixels."""
 
@@ -67,9 +83,7 @@ class XSession:
             ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp",
              "-noreset"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.env = dict(os.environ)
-        self.env.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent",
-                        SDL_AUDIODRIVER="dummy")
+        self.env = dict(os.environ, DISPLAY=self.display)
         deadline = time.time() + 10
         while time.time() < deadline:
             if subprocess.run(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,

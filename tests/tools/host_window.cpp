@@ -1,9 +1,12 @@
 // host_window W H: maps a plain W x H window at (100, 100), as a screen-saver host
-// would, prints its id, and keeps it until killed.
+// would, and prints its id. A line "destroy" on standard input destroys the window,
+// as a host does when it unblanks, and is answered "destroyed". It keeps running
+// until killed or until its input ends.
 #include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -24,5 +27,13 @@ int main(int argc, char** argv) {
   XSync(display, False);
   std::printf("0x%lx\n", window);
   std::fflush(stdout);
-  for (XEvent event;;) XNextEvent(display, &event);
+  char line[64];
+  while (std::fgets(line, sizeof line, stdin)) {
+    if (std::strncmp(line, "destroy", 7) != 0) continue;
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    std::printf("destroyed\n");
+    std::fflush(stdout);
+  }
+  XCloseDisplay(display);
 }
