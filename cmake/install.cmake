@@ -4,9 +4,14 @@
 #                                the link's target
 #   share/applications/ (screensavers/ for a screen saver), share/metainfo/,
 #   share/icons/hicolor/32x32/apps/   its desktop entry, version record and icon
-#   share/xscreensaver/config/<name>.xml and libexec/xscreensaver/<name>
+#   share/xscreensaver/config/<lower-case name>.xml and libexec/xscreensaver/<name>
 #                                for the screen savers, so XScreenSaver can list them
 include(${PROJECT_SOURCE_DIR}/packaging/version.cmake)
+
+# XScreenSaver reads settings files from one folder only, /usr/share/xscreensaver/config
+# in Debian's build; an install under another prefix names it here.
+set(XSCREENSAVER_CONFIG_DIR share/xscreensaver/config CACHE STRING
+    "where XScreenSaver's settings files go (relative to the prefix, or absolute)")
 
 function(dotfall_install name)
   include(${PROJECT_SOURCE_DIR}/scenes/${name}/version.cmake)
@@ -38,8 +43,10 @@ function(dotfall_install name)
           RENAME ${APP_ID}.png)
   set(links "bin/${name}=../${folder}/${name}")
   if(KIND STREQUAL "screensaver")
-    configure_file(${PROJECT_SOURCE_DIR}/packaging/xscreensaver.xml.in ${gen}/${name}.xml @ONLY)
-    install(FILES ${gen}/${name}.xml DESTINATION share/xscreensaver/config)
+    # XScreenSaver's settings look for the lower-cased program name.
+    string(TOLOWER ${name} config_name)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/xscreensaver.xml.in ${gen}/${config_name}.xml @ONLY)
+    install(FILES ${gen}/${config_name}.xml DESTINATION ${XSCREENSAVER_CONFIG_DIR})
     list(APPEND links "libexec/xscreensaver/${name}=../../${folder}/${name}")
   endif()
   foreach(link IN LISTS links)

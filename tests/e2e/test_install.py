@@ -74,7 +74,7 @@ class Install(unittest.TestCase):
     def test_xscreensaver_can_list_the_three_screen_savers(self):
         for name in DELIVERABLES:
             with self.subTest(name):
-                config = os.path.join(self.usr, "share", "xscreensaver", "config", name + ".xml")
+                config = os.path.join(self.usr, "share", "xscreensaver", "config", name.lower() + ".xml")
                 hack = os.path.join(self.usr, "libexec", "xscreensaver", name)
                 if name not in SCREEN_SAVERS:
                     self.assertFalse(os.path.exists(config) or os.path.lexists(hack))

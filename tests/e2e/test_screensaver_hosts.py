@@ -1,0 +1,279 @@
+"""The screen savers under the real hosts that run them: Debian's XScreenSaver and MATE
+screen saver daemons, and XScreenSaver's settings with its preview, each under Xvfb as
+an ordinary user. Every unblank, however it comes (the command, a key, a mouse move,
+with fading or without), ends the hack within a second with its sound stopped and
+leaves no process behind."""
+
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import xml.etree.ElementTree as ET
+
+from xsession import BUILD, XSession, stops_growing
+
+SCREEN_SAVERS = os.environ.get("DOTFALL_HOST_SAVERS", "divor Rerarir Tunelight").split()
+NOBODY = 65534
+CYCLES = int(os.environ.get("DOTFALL_HOST_CYCLES", "20"))
+
+
+def running(path):
+    """The pids of live processes running the program file at path (one that has ended
+    but is not yet reaped counts as ended)."""
+    real = os.path.realpath(path)
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            exe = os.readlink("/proc/%s/exe" % entry)
+            with open("/proc/%s/stat" % entry) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except OSError:
+            continue
+        if exe == real and state != "Z":
+            found.append(int(entry))
+    return found
+
+
+def wait_for(condition, seconds, step=0.01):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
+
+
+class Host(unittest.TestCase):
+    """A desktop of one ordinary user: Xvfb, the installed programs, a home folder."""
+
+    @classmethod
+    def setUpClass(cls):
+        if os.getuid() != 0:
+            raise unittest.SkipTest("needs root, to run the hosts as an ordinary user")
+        cls.top = tempfile.mkdtemp(prefix="dotfall-hosts-")
+        os.chmod(cls.top, 0o755)
+        subprocess.run(["cmake", "--install", BUILD, "--prefix", "/usr"], check=True,
+                       env=dict(os.environ, DESTDIR=os.path.join(cls.top, "root")), stdout=subprocess.DEVNULL)
+        subprocess.run(["chmod", "-R", "a+rX", cls.top], check=True)
+        cls.usr = os.path.join(cls.top, "root", "usr")
+        cls.home = os.path.join(cls.top, "home")
+        os.mkdir(cls.home)
+        os.chown(cls.home, NOBODY, NOBODY)
+        cls.x = XSession()
+        cls.results = {}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+        # What the hosts started for themselves (accessibility buses and the like).
+        subprocess.run(["pkill", "-KILL", "-u", "nobody"])
+        shutil.rmtree(cls.top, ignore_errors=True)
+        for label, times in cls.results.items():
+            if times:
+                print("%s: %d unblanks, time to end median %.0f ms, max %.0f ms"
+                      % (label, len(times), 1000 * statistics.median(times), 1000 * max(times)), file=sys.stderr)
+
+    def hack(self, name):
+        return os.path.join(self.usr, "bin", name)
+
+    def as_user(self, args, env=None, **kwargs):
+        """Runs args as the ordinary user in this desktop."""
+        full = ["runuser", "-u", "nobody", "--", "env", "HOME=" + self.home, "DISPLAY=" + self.x.display]
+        full += ["%s=%s" % item for item in (env or {}).items()]
+        return subprocess.Popen(full + list(args), cwd=self.home, **kwargs)
+
+    def command(self, *args):
+        self.as_user(list(args), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).wait(timeout=10)
+
+    def audio_env(self):
+        audio = os.path.join(self.home, "audio.raw")
+        return audio, {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio}
+
+    settle = 0.3  # how long the host takes to finish an unblank
+
+    def host_log(self):
+        return ""
+
+    def unblank_cycles(self, label, number, name, blank, unblank, cycles, run=(0.3, 1.2)):
+        """Blanks with name's hack, lets it run for a while (seconds, from run), unblanks,
+        and notes how long the hack took to end; fails at the end with every cycle in
+        which it did not."""
+        audio, _ = self.audio_env()
+        times, failures = self.results.setdefault(label, []), []
+        for cycle in range(cycles):
+            blank(number)
+            if not wait_for(lambda: running(self.hack(name)), 8.0):
+                failures.append("%s cycle %d: the hack never started" % (name, cycle))
+                print("--- %s, %s: the hack never started; the host's log:\n%s" % (label, name, self.host_log()),
+                      file=sys.stderr)
+                continue
+            time.sleep(random.uniform(*run))  # end it at any point of its frames
+            unblank()
+            started = time.time()
+            wait_for(lambda: not running(self.hack(name)), 5.0)
+            took = time.time() - started
+            times.append(took)
+            left = running(self.hack(name))
+            if took > 1.0 or left:
+                failures.append("%s cycle %d: ended after %.2f s%s" % (name, cycle, took,
+                                                                        ", still running" if left else ""))
+                print("--- %s, %s: ended after %.2f s; the host's log:\n%s" % (label, name, took, self.host_log()),
+                      file=sys.stderr)
+                for pid in left:
+                    os.kill(pid, 9)
+            elif not stops_growing(audio, 0.2):
+                failures.append("%s cycle %d: sound went on" % (name, cycle))
+            time.sleep(self.settle)
+        self.assertEqual(failures, [], "%d of %d cycles failed" % (len(failures), cycles))
+
+
+class XScreenSaver(Host):
+    def host_log(self):
+        self.log.seek(0)
+        return "".join(self.log.readlines()[-40:])
+
+    def daemon(self, fade):
+        with open(os.path.join(self.home, ".xscreensaver"), "w") as f:
+            f.write("mode: one\nselected: 0\ntimeout: 60\nlock: False\nsplash: False\n"
+                    "fade: %s\nunfade: %s\nfadeSeconds: 0:00:01\n" % (fade, fade))
+            f.write("programs: " + "".join("\t%s \\n\\\n" % self.hack(n) for n in SCREEN_SAVERS) + "\n")
+        self.settle = 1.5 if fade else 0.3
+        _, env = self.audio_env()
+        self.log = open(os.path.join(self.top, "xscreensaver-%s.log" % fade), "w+")
+        self.addCleanup(self.log.close)
+        daemon = self.as_user(["xscreensaver", "-no-splash", "-verbose"], env=env, stdout=self.log,
+                              stderr=subprocess.STDOUT)
+        self.addCleanup(self.x.stop, daemon)
+        self.assertTrue(wait_for(lambda: subprocess.run(
+            ["runuser", "-u", "nobody", "--", "env", "HOME=" + self.home, "DISPLAY=" + self.x.display,
+             "xscreensaver-command", "-time"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0,
+            10.0, 0.2), "xscreensaver did not start")
+
+    def select(self, number):
+        self.command("xscreensaver-command", "-select", str(number))
+
+    def deactivate(self):
+        self.command("xscreensaver-command", "-deactivate")
+
+    def test_every_unblank_ends_the_hack_with_fading_off(self):
+        self.daemon(fade=False)
+        for number, name in enumerate(SCREEN_SAVERS, 1):
+            with self.subTest(name):
+                self.unblank_cycles("xscreensaver, fading off", number, name, self.select, self.deactivate,
+                                    CYCLES)
+
+    def test_every_unblank_ends_the_hack_with_fading_on(self):
+        self.daemon(fade=True)
+        for number, name in enumerate(SCREEN_SAVERS, 1):
+            with self.subTest(name):
+                self.unblank_cycles("xscreensaver, fading on", number, name, self.select, self.deactivate,
+                                    CYCLES)
+
+    def test_a_key_and_a_mouse_move_unblank(self):
+        self.daemon(fade=False)
+        key = lambda: self.x.x("xdotool", "key", "a")
+        move = lambda: self.x.x("xdotool", "mousemove_relative", "--", "40", "30")
+        # XScreenSaver takes no notice of input in the first seconds after it blanks.
+        for number, name in enumerate(SCREEN_SAVERS, 1):
+            with self.subTest(name):
+                self.unblank_cycles("xscreensaver, a key", number, name, self.select, key, 3, run=(3.5, 4.5))
+                self.unblank_cycles("xscreensaver, a mouse move", number, name, self.select, move, 3,
+                                    run=(3.5, 4.5))
+
+
+    def test_the_settings_preview_ends_when_the_settings_close(self):
+        # XScreenSaver's settings read every hack's settings file from one folder and
+        # preview the selected hack in a window of their own.
+        self.daemon(fade=False)
+        config = os.path.join(self.usr, "share", "xscreensaver", "config")
+        script = 'mount --bind "$1" /usr/share/xscreensaver/config && shift && exec "$@"'
+        _, env = self.audio_env()
+        full = ["unshare", "-m", "sh", "-c", script, "sh", config, "runuser", "-u", "nobody", "--", "env",
+                "HOME=" + self.home, "DISPLAY=" + self.x.display] + ["%s=%s" % item for item in env.items()]
+        for cycle in range(3):
+            settings = subprocess.Popen(full + ["xscreensaver-settings"], cwd=self.home,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.addCleanup(self.x.stop, settings)
+            self.assertTrue(wait_for(lambda: running(self.hack("divor")), 10.0), "no preview")
+            time.sleep(1.0 + cycle * 0.4)
+            window = self.x.x("xdotool", "search", "--onlyvisible", "--name", "^XScreenSaver: .* Settings$",
+                              check=False).split()
+            self.assertTrue(window, "no settings window")
+            # Closed as a window manager closes it.
+            self.x.x(os.path.join(BUILD, "tests", "wm_close"), window[0])
+            started = time.time()
+            self.assertTrue(wait_for(lambda: not running(self.hack("divor")), 1.0),
+                            "the preview went on after the settings closed")
+            self.results.setdefault("xscreensaver-settings preview", []).append(time.time() - started)
+            self.x.stop(settings)
+
+
+class MateScreenSaver(Host):
+    """MATE's daemon finds screen savers by their desktop entries and runs only programs
+    from the screen-saver folders it trusts (its own and XScreenSaver's), where the
+    package puts a link to each. The test shows it the installed links there in a
+    mount namespace of its own, and talks to it over a session bus of its own."""
+
+    def setUp(self):
+        bus = subprocess.run(["runuser", "-u", "nobody", "--", "dbus-daemon", "--session", "--fork",
+                              "--print-address=1", "--print-pid=1"], check=True, stdout=subprocess.PIPE,
+                             text=True).stdout.split()
+        self.bus, bus_pid = bus[0], int(bus[1])
+        self.addCleanup(os.kill, bus_pid, 9)
+
+    def env(self):
+        _, audio = self.audio_env()
+        return dict(audio, DBUS_SESSION_BUS_ADDRESS=self.bus, GSETTINGS_BACKEND="keyfile",
+                    XDG_CURRENT_DESKTOP="MATE", XDG_DATA_DIRS=os.path.join(self.usr, "share") + ":/usr/share")
+
+    def daemon(self, name):
+        for key, value in (("mode", "single"), ("themes", "['screensavers-org.dotfall.%s']" % name),
+                           ("lock-enabled", "false")):
+            self.as_user(["gsettings", "set", "org.mate.screensaver", key, value], env=self.env()).wait(10)
+        # The package's links are relative to /usr; here they lead into the install.
+        hacks = os.path.join(self.top, "hacks")
+        if not os.path.isdir(hacks):
+            os.mkdir(hacks)
+            for saver in SCREEN_SAVERS:
+                os.symlink(os.path.realpath(os.path.join(self.usr, "libexec", "xscreensaver", saver)),
+                           os.path.join(hacks, saver))
+        script = 'mount --bind "$1" /usr/libexec/xscreensaver && shift && exec "$@"'
+        full = ["unshare", "-m", "sh", "-c", script, "sh", hacks, "runuser", "-u", "nobody", "--", "env",
+                "HOME=" + self.home, "DISPLAY=" + self.x.display]
+        full += ["%s=%s" % item for item in self.env().items()]
+        self.log = open(os.path.join(self.top, "mate-%s.log" % name), "w+")
+        self.addCleanup(self.log.close)
+        daemon = subprocess.Popen(full + ["mate-screensaver", "--no-daemon", "--debug"], cwd=self.home,
+                                  stdout=self.log, stderr=subprocess.STDOUT)
+        self.addCleanup(self.x.stop, daemon)
+        self.assertTrue(wait_for(lambda: self.mate_command("--query") == 0, 10.0, 0.2),
+                        "mate-screensaver did not start")
+
+    def mate_command(self, *args):
+        return self.as_user(["mate-screensaver-command"] + list(args), env=self.env(), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL).wait(10)
+
+    def host_log(self):
+        self.log.seek(0)
+        return "".join(line for line in self.log.readlines() if "geometry" not in line)[-3000:]
+
+    def test_every_unblank_ends_the_hack(self):
+        self.settle = 1.5
+        for name in SCREEN_SAVERS:
+            with self.subTest(name):
+                self.daemon(name)
+                self.unblank_cycles("mate-screensaver", 1, name, lambda _: self.mate_command("--activate"),
+                                    lambda: self.mate_command("--deactivate"), CYCLES)
+                self.unblank_cycles("mate-screensaver, a key", 1, name, lambda _: self.mate_command("--activate"),
+                                    lambda: self.x.x("xdotool", "key", "a"), 3, run=(1.0, 2.0))
+
+
+if __name__ == "__main__":
+    unittest.main()
