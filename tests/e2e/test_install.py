@@ -6,6 +6,7 @@ with its dependencies declared."""
 
 import glob
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -58,6 +59,7 @@ class Install(unittest.TestCase):
                 self.assertIn("Exec=%s\n" % name, text)
                 self.assertIn("Icon=%s\n" % app_id, text)
                 self.assertIn("Screensaver;" if name in SCREEN_SAVERS else "Game;", text)
+                self.assertIn("StartupWMClass=%s\n" % name, text)
                 meta = os.path.join(self.usr, "share", "metainfo", app_id + ".metainfo.xml")
                 result = subprocess.run(["appstreamcli", "validate", "--no-net", meta], capture_output=True,
                                         text=True)
@@ -70,6 +72,26 @@ class Install(unittest.TestCase):
                 icon = os.path.join(self.usr, "share", "icons", "hicolor", "32x32", "apps", app_id + ".png")
                 size = subprocess.run(["identify", "-format", "%wx%h", icon], capture_output=True, text=True)
                 self.assertEqual(size.stdout, "32x32")
+
+    def test_the_whole_install_passes_appstreams_checks(self):
+        result = subprocess.run(["appstreamcli", "validate-tree", "--no-net", self.destdir], capture_output=True,
+                                text=True)
+        self.assertEqual(result.returncode, 0, result.stdout)
+        self.assertNotRegex(result.stdout, r"(?m)^\s*[EW]: ", result.stdout)
+
+    def test_each_command_has_a_manual_page_that_renders_cleanly(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                page = os.path.join(self.usr, "share", "man", "man6", name + ".6.gz")
+                result = subprocess.run(["man", "--warnings", "-l", page], capture_output=True, text=True,
+                                        env=dict(os.environ, MANWIDTH="200"))
+                self.assertEqual((result.returncode, result.stderr), (0, ""))
+                text = re.sub(".\b", "", result.stdout)  # bold and underline by overstriking
+                self.assertIn("%s - " % name, text)
+                self.assertIn("reads no options", text)
+                for file_name in FOLDER_FILES[name][1:]:
+                    self.assertIn(file_name, text)
+                self.assertEqual("XSCREENSAVER_WINDOW" in text, name in SCREEN_SAVERS)
 
     def test_xscreensaver_can_list_the_three_screen_savers(self):
         for name in DELIVERABLES:
@@ -89,7 +111,10 @@ class Install(unittest.TestCase):
         self.addCleanup(x.close)
         process = x.run([os.path.join(self.usr, "bin", "divor")], cwd="/")
         self.addCleanup(x.stop, process)
-        self.assertIsNotNone(x.window_of(process))
+        window = x.window_of(process)
+        self.assertIsNotNone(window)
+        # The window's class ties it to its desktop entry's StartupWMClass.
+        self.assertEqual(x.x("xprop", "-id", window, "WM_CLASS").split("=")[1].strip(), '"divor", "divor"')
         time.sleep(0.6)
         shot = x.screenshot()
         ghost = [1 for _, _, rgb in shot.region(0, 40, shot.width, 200) if rgb == (0xee, 0xf0, 0xff)]
@@ -109,8 +134,16 @@ class Install(unittest.TestCase):
         for needed in ("libsdl2-2.0-0", "libsdl2-mixer-2.0-0", "libsdl2-ttf-2.0-0", "libgif7", "libfontconfig1",
                        "fonts-wqy-microhei", "timgm6mb-soundfont", "libfluidsynth3"):
             self.assertIn(needed, info)
+        self.assertEqual(subprocess.run(["dpkg-deb", "--field", package, "Section"], capture_output=True,
+                                        text=True).stdout.strip(), "x11")
+        # Debian's own checks: no error and no warning (pedantic notes are listed
+        # with their reasons where the package is built).
+        lint = subprocess.run(["lintian", package], capture_output=True, text=True)
+        self.assertNotRegex(lint.stdout, r"(?m)^[EW]: ", lint.stdout)
         files = subprocess.run(["dpkg-deb", "--contents", package], capture_output=True, text=True,
                                check=True).stdout
+        for doc in ("copyright", "changelog.gz"):
+            self.assertIn("./usr/share/doc/dotfall/" + doc, files)
         for name in DELIVERABLES:
             for file_name in FOLDER_FILES[name]:
                 self.assertIn("./usr/lib/dotfall/%s/%s" % (name, file_name), files)
