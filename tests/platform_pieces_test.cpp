@@ -4,7 +4,6 @@
 #include "platform/canvas.h"
 #include "platform/colour.h"
 #include "platform/host_path.h"
-#include "platform/riff.h"
 #include "platform/timer_clock.h"
 
 namespace {
@@ -82,28 +81,3 @@ TEST(TimerClock, TicksOnceAnIntervalHasPassedAndNeverTwiceForOneStep) {
 }
 
 }  // namespace
-
-TEST(RiffIsWhole, AWaveCutShortOfItsHeadersSizeIsNotWhole) {
-  const std::string path = testing::TempDir() + "/riff_test.wav";
-  auto write = [&](const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  };
-  // "RIFF", a size of 12 little-endian, "WAVE", then 8 more bytes: 20 = 12 + 8.
-  const std::string whole = std::string("RIFF\x0c\0\0\0WAVE", 12) + "fmt abcd";
-  write(whole);
-  EXPECT_TRUE(platform::RiffIsWhole(path));
-  write(whole + "tail");  // more than it claims: still whole
-  EXPECT_TRUE(platform::RiffIsWhole(path));
-  write(whole.substr(0, 19));
-  EXPECT_FALSE(platform::RiffIsWhole(path));
-  write("RIFF\x0c");
-  EXPECT_FALSE(platform::RiffIsWhole(path));
-  write(std::string("RIFF\xff\xff\xff\xffWAVE", 12));  // claims 4 GiB
-  EXPECT_FALSE(platform::RiffIsWhole(path));
-  write("OggS and the rest");  // not RIFF: for the mixer to judge
-  EXPECT_TRUE(platform::RiffIsWhole(path));
-  std::remove(path.c_str());
-  EXPECT_FALSE(platform::RiffIsWhole(path));
-}

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <dlfcn.h>
+
 #include "platform/host_path.h"
-#include "platform/riff.h"
 #include "platform/sdl/sdl_parts.h"
+#include "platform/sound/sound_check.h"
 
 namespace platform::sdl {
 
@@ -21,6 +23,33 @@ constexpr int kWaveChannel = 0;
 bool IsFile(const char* path) {
   struct stat st;
   return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// FluidSynth writes a line to standard error for every note it cannot place, which
+// for a hostile song is megabytes. Its messages come here instead: errors, a few
+// at most; warnings and chatter, not at all. The library is the one the mixer loads.
+using FluidLogFunction = void (*)(int level, const char* message, void* data);
+void OnFluidLog(int level, const char* message, void* data) {
+  constexpr int kFluidError = 1;
+  int& shown = *static_cast<int*>(data);
+  if (level <= kFluidError && shown < 3) {
+    ++shown;
+    std::fprintf(stderr, "music: %s\n", message);
+  }
+}
+
+void QuietenFluidSynth(int* shown) {
+  void* library = dlopen("libfluidsynth.so.3", RTLD_NOW | RTLD_LOCAL);
+  if (!library) return;
+  using SetLog = FluidLogFunction (*)(int, FluidLogFunction, void*);
+  auto set_log = reinterpret_cast<SetLog>(dlsym(library, "fluid_set_log_function"));
+  if (!set_log) return;
+  for (int level = 0; level <= 4; ++level) set_log(level, OnFluidLog, shown);
+}
+
+// "<path>: <why>" on one line: what a sound file was refused for.
+void Refused(const std::string& path, const std::string& why) {
+  std::fprintf(stderr, "sound %s: %s\n", path.c_str(), why.c_str());
 }
 
 }  // namespace
@@ -50,6 +79,7 @@ bool SdlMedia::OpenAudio() {
     return false;
   }
   Mix_AllocateChannels(1);
+  QuietenFluidSynth(&fluid_messages_shown_);
   audio_ = Audio::kOpen;
   return true;
 }
@@ -66,33 +96,65 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
     *error = mci::kCannotLoadDriver;
     return 0;
   }
-  Mix_Music* music = Mix_LoadMUSType_RW(SDL_RWFromFile(host_path.c_str(), "rb"), MUS_MID, 1);
-  if (!music) {
+  std::string why;
+  std::optional<std::vector<uint8_t>> bytes = sound::ReadSmallFile(host_path, sound::MidiLimits{}.max_file_bytes, &why);
+  if (!bytes || !sound::CheckMidi(bytes->data(), bytes->size(), sound::MidiLimits{}, &why)) {
+    Refused(host_path, why);
     *error = mci::kInvalidFile;
     return 0;
   }
-  music_[next_id_] = music;
+  // The song plays from its bytes in memory, which live as long as it does.
+  Song& song = music_[next_id_];
+  song.bytes = std::move(*bytes);
+  song.music = Mix_LoadMUSType_RW(SDL_RWFromConstMem(song.bytes.data(), int(song.bytes.size())), MUS_MID, 1);
+  if (!song.music) {
+    Refused(host_path, Mix_GetError());
+    music_.erase(next_id_);
+    *error = mci::kInvalidFile;
+    return 0;
+  }
   return next_id_++;
 }
 
 uint32_t SdlMedia::PlayFromStart(int id) {
   const auto found = music_.find(id);
   if (found == music_.end()) return mci::kInvalidDeviceName;
-  return Mix_PlayMusic(found->second, 0) == 0 ? mci::kOk : mci::kHardware;
+  return Mix_PlayMusic(found->second.music, 0) == 0 ? mci::kOk : mci::kHardware;
 }
 
 void SdlMedia::Close(int id) {
   const auto found = music_.find(id);
   if (found == music_.end()) return;
   Mix_HaltMusic();
-  Mix_FreeMusic(found->second);
+  Mix_FreeMusic(found->second.music);
   music_.erase(found);
 }
 
 void SdlMedia::StopWave() {
   if (audio_ == Audio::kOpen) Mix_HaltChannel(kWaveChannel);
-  if (wave_) Mix_FreeChunk(wave_);
-  wave_ = nullptr;
+}
+
+Mix_Chunk* SdlMedia::Wave(const std::string& path) {
+  // Decoded once per path: a later activation restarts the same wave.
+  const auto known = waves_.find(path);
+  if (known != waves_.end()) return known->second;
+  Mix_Chunk*& wave = waves_[path];
+  int rate = 0, channels = 0;
+  uint16_t format = 0;
+  Mix_QuerySpec(&rate, &format, &channels);
+  sound::WaveLimits limits;
+  limits.device_rate = rate;
+  limits.device_channels = channels;
+  limits.device_sample_bytes = SDL_AUDIO_BITSIZE(format) / 8;
+  std::string why;
+  const std::optional<std::vector<uint8_t>> bytes = sound::ReadSmallFile(path, limits.max_file_bytes, &why);
+  if (!bytes || !sound::CheckWave(bytes->data(), bytes->size(), limits, &why)) {
+    Refused(path, why);
+    return nullptr;
+  }
+  wave = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), int(bytes->size())), 1);
+  if (!wave) Refused(path, Mix_GetError());
+  return wave;
 }
 
 bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
@@ -101,11 +163,11 @@ bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
   // SND_NODEFAULT or not, a file that cannot be played is silence: there is no
   // default sound here to play instead.
   const std::string path = HostPath(name, app_path_);
-  if (!IsFile(path.c_str()) || !RiffIsWhole(path) || !OpenAudio()) return false;
-  wave_ = Mix_LoadWAV(path.c_str());
-  if (!wave_) return false;
+  if (!IsFile(path.c_str()) || !OpenAudio()) return false;
+  Mix_Chunk* wave = Wave(path);
+  if (!wave) return false;
   const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
-  if (Mix_PlayChannel(kWaveChannel, wave_, loop ? -1 : 0) < 0) return false;
+  if (Mix_PlayChannel(kWaveChannel, wave, loop ? -1 : 0) < 0) return false;
   if (!(flags & SND_ASYNC))
     while (Mix_Playing(kWaveChannel)) SDL_Delay(5);
   return true;
@@ -115,10 +177,11 @@ void SdlMedia::Shutdown() {
   if (audio_ != Audio::kOpen) return;
   Mix_HaltMusic();
   Mix_HaltChannel(-1);
-  for (auto& [id, music] : music_) Mix_FreeMusic(music);
+  for (auto& [id, song] : music_) Mix_FreeMusic(song.music);
   music_.clear();
-  if (wave_) Mix_FreeChunk(wave_);
-  wave_ = nullptr;
+  for (auto& [path, wave] : waves_)
+    if (wave) Mix_FreeChunk(wave);
+  waves_.clear();
   Mix_CloseAudio();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   audio_ = Audio::kClosed;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/mci/mci_interpreter.h"
 #include "platform/platform.h"
@@ -56,9 +57,16 @@ class SdlMedia final : public Media, mci::MusicDevice {
   mci::Interpreter interpreter_;
   enum class Audio { kClosed, kOpen, kFailed } audio_ = Audio::kClosed;
   bool have_soundfont_ = false;
-  std::map<int, Mix_Music*> music_;
+  Mix_Chunk* Wave(const std::string& path);  // decoded, or null where refused
+
+  struct Song {
+    Mix_Music* music = nullptr;
+    std::vector<uint8_t> bytes;  // the file, which the music reads as it plays
+  };
+  std::map<int, Song> music_;
   int next_id_ = 1;
-  Mix_Chunk* wave_ = nullptr;
+  std::map<std::string, Mix_Chunk*> waves_;  // by path; null for a refused file
+  int fluid_messages_shown_ = 0;
 };
 
 class SdlSystem final : public System {

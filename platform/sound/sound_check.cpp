@@ -1,0 +1,258 @@
+// The structure of WAV and Standard MIDI files, walked to hold them to limits before
+// the sound libraries see them. Shared by every backend.
+#include "platform/sound/sound_check.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::sound {
+
+namespace {
+
+bool Fail(std::string* why, std::string text) {
+  if (why) *why = std::move(text);
+  return false;
+}
+
+uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
+uint32_t Be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
+uint32_t Be32(const uint8_t* p) { return Be16(p) << 16 | Be16(p + 2); }
+
+// Encodings the wave loader decodes, with the bits each sample takes in the file.
+bool KnownEncoding(uint32_t tag, uint32_t bits) {
+  switch (tag) {
+    case 0x0001: return bits == 8 || bits == 16 || bits == 24 || bits == 32;  // PCM
+    case 0x0003: return bits == 32;                                          // IEEE float
+    case 0x0006: case 0x0007: return bits == 8;                              // A-law, mu-law
+    case 0x0002: case 0x0011: return bits == 4;                              // MS and IMA ADPCM
+    default: return false;
+  }
+}
+
+class MidiReader {
+ public:
+  MidiReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool Byte(uint8_t* out) {
+    if (pos_ >= size_) return false;
+    *out = data_[pos_++];
+    return true;
+  }
+  bool Skip(uint64_t n) {
+    if (n > size_ - pos_) return false;
+    pos_ += size_t(n);
+    return true;
+  }
+  // A variable-length quantity: at most four bytes, seven bits each.
+  bool Quantity(uint32_t* out) {
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      uint8_t b;
+      if (!Byte(&b)) return false;
+      value = value << 7 | (b & 0x7F);
+      if (!(b & 0x80)) {
+        *out = value;
+        return true;
+      }
+    }
+    return false;
+  }
+  bool AtEnd() const { return pos_ >= size_; }
+  const uint8_t* Here() const { return data_ + pos_; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+// One event that matters to timing: a sounding one, or a change of tempo.
+struct Timed {
+  uint64_t tick;
+  uint32_t tempo;  // microseconds per quarter note; 0 for a sounding event
+};
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> ReadSmallFile(const std::string& path, size_t max_bytes,
+                                                  std::string* why) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail(why, std::string("cannot open: ") + std::strerror(errno));
+    return std::nullopt;
+  }
+  std::optional<std::vector<uint8_t>> bytes;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    Fail(why, "not a regular file");
+  } else if (uint64_t(st.st_size) > max_bytes) {
+    Fail(why, "larger than the limit of " + std::to_string(max_bytes) + " bytes");
+  } else {
+    bytes.emplace(size_t(st.st_size));
+    size_t got = 0;
+    while (got < bytes->size()) {
+      const ssize_t n = read(fd, bytes->data() + got, bytes->size() - got);
+      if (n <= 0) break;
+      got += size_t(n);
+    }
+    bytes->resize(got);  // a file that shrank meanwhile is judged as it was read
+  }
+  close(fd);
+  return bytes;
+}
+
+bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why) {
+  if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
+  if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
+    return Fail(why, "not a RIFF WAVE file");
+  const uint64_t riff_end = uint64_t(Le32(data + 4)) + 8;
+  if (riff_end > size) return Fail(why, "cut short: the file holds less than its header claims");
+  uint32_t tag = 0, channels = 0, rate = 0, block_align = 0, bits = 0;
+  bool have_format = false;
+  for (uint64_t pos = 12; pos + 8 <= riff_end;) {
+    const uint8_t* chunk = data + pos;
+    const uint64_t length = Le32(chunk + 4);
+    if (pos + 8 + length > riff_end) return Fail(why, "cut short: a chunk runs past the end of the file");
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      if (length < 16) return Fail(why, "a format chunk too short");
+      tag = Le16(chunk + 8);
+      channels = Le16(chunk + 10);
+      rate = Le32(chunk + 12);
+      block_align = Le16(chunk + 20);
+      bits = Le16(chunk + 22);
+      if (tag == 0xFFFE && length >= 40) tag = Le16(chunk + 32);  // the extensible format's own
+      have_format = true;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      if (!have_format) return Fail(why, "sound data before its format");
+      if (!KnownEncoding(tag, bits)) return Fail(why, "an encoding the wave loader does not decode");
+      if (channels < 1 || int(channels) > limits.max_channels) return Fail(why, "channels beyond the limit");
+      if (int64_t(rate) < limits.min_rate || int64_t(rate) > limits.max_rate)
+        return Fail(why, "sample rate " + std::to_string(rate) + " Hz outside the limits");
+      if (block_align == 0) return Fail(why, "no block size");
+      const uint64_t frames = length * 8 / (uint64_t(bits) * channels);
+      const uint64_t converted = frames * uint64_t(limits.device_rate) / rate + 1;
+      const uint64_t decoded =
+          converted * uint64_t(limits.device_channels) * uint64_t(limits.device_sample_bytes);
+      if (decoded > limits.max_decoded_bytes)
+        return Fail(why, "decoded size of " + std::to_string(decoded >> 20) + " MB larger than the limit");
+      if (frames == 0) return Fail(why, "no sound data");
+      return true;
+    }
+    pos += 8 + length + (length & 1);
+  }
+  return Fail(why, "no sound data");
+}
+
+bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why) {
+  if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
+  if (size < 14 || std::memcmp(data, "MThd", 4) != 0 || Be32(data + 4) < 6)
+    return Fail(why, "not a Standard MIDI File");
+  const uint32_t header_length = Be32(data + 4);
+  const uint32_t declared_tracks = Be16(data + 10);
+  const uint32_t division = Be16(data + 12);
+  if (declared_tracks == 0 || int(declared_tracks) > limits.max_tracks)
+    return Fail(why, std::to_string(declared_tracks) + " tracks, beyond the limit");
+  if (division == 0 || ((division & 0x8000) && (division & 0xFF) == 0)) return Fail(why, "no time division");
+
+  std::vector<Timed> timed;
+  size_t events = 0;
+  uint32_t tracks = 0;
+  MidiReader file(data, size);
+  if (!file.Skip(8 + uint64_t(header_length))) return Fail(why, "cut short in its header");
+  while (!file.AtEnd() && tracks < declared_tracks) {
+    uint8_t id[4], length_bytes[4];
+    for (uint8_t& b : id)
+      if (!file.Byte(&b)) return Fail(why, "cut short between tracks");
+    for (uint8_t& b : length_bytes)
+      if (!file.Byte(&b)) return Fail(why, "cut short between tracks");
+    const uint32_t length = Be32(length_bytes);
+    const uint8_t* body = file.Here();
+    if (!file.Skip(length)) return Fail(why, "cut short: a track runs past the end of the file");
+    if (std::memcmp(id, "MTrk", 4) != 0) continue;  // chunks of other kinds are passed over
+    ++tracks;
+    MidiReader track(body, length);
+    uint64_t tick = 0;
+    uint8_t status = 0;
+    size_t track_events = 0;
+    while (!track.AtEnd()) {
+      uint32_t delta;
+      uint8_t b;
+      if (!track.Quantity(&delta) || !track.Byte(&b)) return Fail(why, "a track cut short");
+      tick += delta;
+      if (++track_events > limits.max_events_per_track) return Fail(why, "more events in a track than the limit");
+      if (++events > limits.max_events) return Fail(why, "more events than the limit");
+      if (b == 0xFF) {
+        uint8_t type;
+        uint32_t n;
+        if (!track.Byte(&type) || !track.Quantity(&n)) return Fail(why, "a track cut short");
+        const uint8_t* meta = track.Here();
+        if (!track.Skip(n)) return Fail(why, "a track cut short");
+        if (type == 0x51 && n == 3) {
+          const uint32_t tempo = uint32_t(meta[0]) << 16 | uint32_t(meta[1]) << 8 | meta[2];
+          timed.push_back({tick, std::max<uint32_t>(tempo, 1)});
+        }
+        if (type == 0x2F) break;  // end of track
+        continue;
+      }
+      if (b == 0xF0 || b == 0xF7) {  // system exclusive
+        uint32_t n;
+        if (!track.Quantity(&n) || !track.Skip(n)) return Fail(why, "a track cut short");
+        timed.push_back({tick, 0});
+        continue;
+      }
+      uint8_t first;
+      if (b & 0x80) {
+        if (b >= 0xF0) return Fail(why, "a message that has no place in a file");
+        status = b;
+        if (!track.Byte(&first)) return Fail(why, "a track cut short");
+      } else {
+        if (!status) return Fail(why, "running status with no status before it");
+        first = b;  // running status: b is the first data byte
+      }
+      if (first & 0x80) return Fail(why, "a data byte out of range");
+      const uint8_t kind = status & 0xF0;
+      if (kind != 0xC0 && kind != 0xD0) {
+        uint8_t second;
+        if (!track.Byte(&second) || (second & 0x80)) return Fail(why, "a track cut short");
+      }
+      timed.push_back({tick, 0});
+    }
+  }
+  if (tracks == 0) return Fail(why, "no tracks");
+
+  // When each event falls due, through the tempo changes of every track.
+  std::stable_sort(timed.begin(), timed.end(), [](const Timed& a, const Timed& b) {
+    return a.tick < b.tick || (a.tick == b.tick && a.tempo > b.tempo);  // tempo first
+  });
+  const bool smpte = division & 0x8000;
+  const double smpte_us_per_tick =
+      smpte ? 1e6 / (double(256 - (division >> 8)) * double(division & 0xFF)) : 0.0;
+  double now_us = 0.0;
+  uint64_t last_tick = 0;
+  uint32_t tempo = 500000;
+  std::vector<double> due;
+  due.reserve(timed.size());
+  for (const Timed& t : timed) {
+    const double us_per_tick = smpte ? smpte_us_per_tick : double(tempo) / double(division);
+    now_us += double(t.tick - last_tick) * us_per_tick;
+    last_tick = t.tick;
+    if (t.tempo)
+      tempo = t.tempo;
+    else
+      due.push_back(now_us);
+  }
+  const double window_us = limits.window_ms * 1000.0;
+  for (size_t first = 0, last = 0; last < due.size(); ++last) {
+    while (due[last] - due[first] >= window_us) ++first;
+    if (last - first + 1 > limits.max_events_in_window)
+      return Fail(why, "more than " + std::to_string(limits.max_events_in_window) + " events fall due within " +
+                           std::to_string(limits.window_ms) + " ms");
+  }
+  return true;
+}
+
+}  // namespace platform::sound

@@ -1,0 +1,46 @@
+// Sound files held to limits before any library decodes them. A wave is converted
+// whole to the device's format when it loads, and a MIDI song's events are played
+// inside the audio callback, every event that falls due in one callback at once: a
+// small file can cost gigabytes or stall the program for seconds. These checks read
+// only the files' structure, and say why they refuse one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::sound {
+
+struct WaveLimits {
+  size_t max_file_bytes = size_t(8) << 20;
+  int min_rate = 8000, max_rate = 192000;  // samples per second
+  int max_channels = 8;
+  // What the wave becomes once converted to the device's format.
+  size_t max_decoded_bytes = size_t(32) << 20;
+  int device_rate = 44100, device_channels = 2, device_sample_bytes = 2;
+};
+
+struct MidiLimits {
+  size_t max_file_bytes = size_t(2) << 20;
+  int max_tracks = 256;
+  size_t max_events_per_track = 100000;
+  size_t max_events = 400000;
+  // Events that fall due within one stretch of this length are played together.
+  int window_ms = 50;
+  size_t max_events_in_window = 2000;
+};
+
+// Reads a regular file of at most max_bytes, judging its size before reading it.
+std::optional<std::vector<uint8_t>> ReadSmallFile(const std::string& path, size_t max_bytes,
+                                                  std::string* why);
+
+// A RIFF WAVE file with its format and data chunks whole, in an encoding the wave
+// loader decodes, within the limits. Says why not.
+bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why);
+
+// A Standard MIDI File whose tracks parse to their ends, within the limits. Says why not.
+bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why);
+
+}  // namespace platform::sound
