@@ -160,6 +160,30 @@ TEST(GifRefusal, FrameCountAndDecodedSizeHaveLimits) {
   EXPECT_TRUE(DecodeRecipe(three));
 }
 
+// bytes with a comment of count one-byte sub-blocks spliced in before the trailer.
+std::vector<uint8_t> WithComment(std::vector<uint8_t> bytes, size_t count) {
+  std::vector<uint8_t> comment{0x21, 0xFE};
+  for (size_t i = 0; i < count; ++i) comment.insert(comment.end(), {0x01, 'x'});
+  comment.push_back(0x00);
+  bytes.insert(bytes.end() - 1, comment.begin(), comment.end());
+  return bytes;
+}
+
+TEST(GifRefusal, CommentsAndExtensionsCountWithTheirBookkeeping) {
+  const std::vector<uint8_t> picture = Encode({4, 4, kPalette, {Solid(4, 4, 1)}});
+  // The picture's own extension: one frame's graphic control, 4 + 64 (the recipe asks
+  // for no loop block). Each one-byte sub-block of the comment adds 1 + 64.
+  Limits limits;
+  limits.max_extension_bytes = 68 + 15 * 65;
+  std::string why;
+  EXPECT_TRUE(Decode(WithComment(picture, 15).data(), WithComment(picture, 15).size(), limits, &why)) << why;
+  EXPECT_EQ(Refusal(WithComment(picture, 16), limits), "extensions and comments larger than the limit");
+  // A 32 MiB file that is nearly all one comment: 16.7 million sub-blocks that a
+  // decoder would keep one by one.
+  EXPECT_EQ(Refusal(WithComment(picture, (size_t(32) << 20) / 2 - 64)),
+            "extensions and comments larger than the limit");
+}
+
 TEST(GifLoad, MissingFilesAndFoldersAreRefused) {
   std::string why;
   EXPECT_FALSE(platform::gif::Load("/nonexistent/ghost.gif", {}, &why));

@@ -16,7 +16,12 @@ struct Limits {
   int max_frames = 1000;
   size_t max_decoded_bytes = size_t(64) << 20;  // giflib's rasters plus the composited frames
   size_t max_file_bytes = size_t(32) << 20;
+  // giflib keeps every extension's sub-blocks (comments, application data) in memory,
+  // each one a separate allocation: counted as its bytes plus kSubBlockBookkeeping.
+  size_t max_extension_bytes = size_t(1) << 20;
 };
+
+constexpr size_t kSubBlockBookkeeping = 64;
 
 struct Frame {
   std::vector<uint32_t> argb;  // width * height, 0xAARRGGBB; alpha 0 where transparent
@@ -39,6 +44,7 @@ struct Outline {
   int width = 0, height = 0;
   int frames = 0;
   size_t raster_bytes = 0;  // the sum of the frames' own areas
+  size_t extension_bytes = 0;  // what the extensions cost a decoder, bookkeeping included
 };
 
 // Walks the block structure. Fails, saying why, on a bad signature, a truncated or

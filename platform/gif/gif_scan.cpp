@@ -27,13 +27,15 @@ class Reader {
     pos_ += n;
     return true;
   }
-  // Skips a chain of data sub-blocks up to and including its terminator.
-  bool SkipSubBlocks() {
+  // Skips a chain of data sub-blocks up to and including its terminator, adding to
+  // *kept what a decoder that keeps them costs: each one's bytes and bookkeeping.
+  bool SkipSubBlocks(size_t* kept = nullptr) {
     for (;;) {
       uint8_t n;
       if (!Byte(&n)) return false;
       if (n == 0) return true;
       if (!Skip(n)) return false;
+      if (kept) *kept += n + kSubBlockBookkeeping;
     }
   }
 
@@ -103,8 +105,12 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
     }
     if (block == 0x3B) break;
     if (block == 0x21) {
-      if (!in.Byte(&ignored) || !in.SkipSubBlocks()) {
+      if (!in.Byte(&ignored) || !in.SkipSubBlocks(&outline.extension_bytes)) {
         Fail(why, "truncated extension");
+        return std::nullopt;
+      }
+      if (outline.extension_bytes > limits.max_extension_bytes) {
+        Fail(why, "extensions and comments larger than the limit");
         return std::nullopt;
       }
       continue;
