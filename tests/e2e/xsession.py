@@ -95,6 +95,7 @@ class XSession:
     def close(self):
         self.xvfb.terminate()
         self.xvfb.wait()
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
     def run(self, args, env=None, cwd=None):
         """Starts a program; its output goes to files in the session's folder."""

@@ -1,0 +1,170 @@
+"""Files that pass a casual look but would cost the sound libraries or the GIF decoder
+gigabytes or seconds: each is refused with one line saying which limit, leaves its
+sound silent or its picture empty, and the program starts within 2 s, stays under
+300 MB and ends within a second of a key and of SIGTERM."""
+
+import os
+import re
+import signal
+import struct
+import subprocess
+import sys
+import time
+import unittest
+
+from sounds import loudness, variable_length
+from xsession import SessionTest, copy_deliverable
+
+LIMIT_MB = 300
+
+
+def wave(path, rate, bits, channels, frames=0, data_bytes=None, claimed=None, chunks_before=0):
+    """A PCM wave: a format chunk, empty chunks, then data (silence, or a tone for
+    16-bit) of frames frames; claimed overrides the data chunk's own size."""
+    block = channels * bits // 8
+    if data_bytes is None:
+        data_bytes = frames * block
+    fmt = struct.pack("<HHIIHH", 1, channels, rate, rate * block, block, bits)
+    with open(path, "wb") as f:
+        body_size = 4 + 8 + len(fmt) + 8 * chunks_before + 8 + data_bytes
+        f.write(b"RIFF" + struct.pack("<I", body_size) + b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt)
+        f.write(b"JUNK\x00\x00\x00\x00" * chunks_before)
+        f.write(b"data" + struct.pack("<I", claimed if claimed is not None else data_bytes))
+        if data_bytes > 64 << 20:
+            f.truncate(f.tell() + data_bytes)  # sparse: the size without the bytes
+        elif bits == 16:
+            tone = struct.pack("<h", 12000) * 20 + struct.pack("<h", -12000) * 20
+            f.write((tone * (data_bytes // len(tone) + 1))[:data_bytes])
+        else:
+            f.write(b"\x80" * data_bytes)
+
+
+def midi(path, events, tracks=1, division=480, sparse_bytes=0):
+    """A type-0 song of one track holding events (delta times included)."""
+    with open(path, "wb") as f:
+        f.write(b"MThd" + struct.pack(">IHHH", 6, 0, tracks, division))
+        track = events + b"\x00\xff\x2f\x00"
+        f.write(b"MTrk" + struct.pack(">I", len(track)) + track)
+        if sparse_bytes:
+            f.truncate(sparse_bytes)
+
+
+def notes_at_once(count, delta=0, tempo=None):
+    head = b"\x00\xff\x51\x03" + tempo.to_bytes(3, "big") if tempo else b""
+    return head + b"\x00\x90\x3c\x64" + (variable_length(delta) + b"\x3c\x64") * (count - 1)
+
+
+def gif_with_extension(path, label, sub_block, count):
+    """A 1 x 1 picture, then one extension of count copies of sub_block."""
+    picture = (b"GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+               b"\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00")
+    with open(path, "wb") as f:
+        f.write(picture + b"\x21" + label)
+        f.write(bytes([len(sub_block)]) + sub_block)
+        chunk = (bytes([len(sub_block)]) + sub_block) * 65536
+        for _ in range((count - 1) // 65536):
+            f.write(chunk)
+        f.write((bytes([len(sub_block)]) + sub_block) * ((count - 1) % 65536))
+        f.write(b"\x00\x3b")
+
+
+def comment_gif_of_32_mib(path):
+    # 1 x 1 picture (43 bytes), comment label, 2-byte sub-blocks, terminator, trailer.
+    gif_with_extension(path, b"\xfe", b"x", ((32 << 20) - 43 - 2 - 2) // 2)
+    assert os.path.getsize(path) <= 32 << 20
+
+
+# (label, deliverable, file, writer, what stderr names, what it leaves)
+CASES = [
+    ("wave of 1 Hz", "Rerarir", "walk.wav", lambda p: wave(p, 1, 8, 1, frames=9000),
+     "sample rate 1 Hz outside the limits", "silent"),
+    ("wave of 7.5 MB at 8 kHz", "Rerarir", "walk.wav", lambda p: wave(p, 8000, 8, 1, frames=7500000),
+     "decoded size of", "silent"),
+    ("wave of 100 MB at 8 kHz", "Rerarir", "walk.wav", lambda p: wave(p, 8000, 8, 1, data_bytes=100 << 20),
+     "larger than the limit", "silent"),
+    ("wave whose data claims more than the file", "Rerarir", "walk.wav",
+     lambda p: wave(p, 22050, 16, 1, frames=20000, claimed=4 << 20), "cut short", "silent"),
+    ("wave with a million chunks before its data", "Rerarir", "walk.wav",
+     lambda p: wave(p, 22050, 16, 1, frames=22050, chunks_before=1000000),
+     "Chunk count in WAVE file exceeds limit", "silent"),  # the wave loader's own limit
+    ("song of a million notes at tick 0", "Tunelight", "song.mid", lambda p: midi(p, notes_at_once(1000000)),
+     "larger than the limit", "silent"),
+    ("song of 300 000 notes at tick 0", "Tunelight", "song.mid", lambda p: midi(p, notes_at_once(300000)),
+     "more events in a track than the limit", "silent"),
+    ("song of 50 000 notes at tick 0", "Tunelight", "song.mid", lambda p: midi(p, notes_at_once(50000)),
+     "events fall due within 50 ms", "silent"),
+    ("sparse song of 1 GB", "Tunelight", "song.mid", lambda p: midi(p, notes_at_once(10), sparse_bytes=1 << 30),
+     "larger than the limit", "silent"),
+    ("song of 50 000 notes at a tempo of 1 us", "Tunelight", "song.mid",
+     lambda p: midi(p, notes_at_once(50000, delta=1, tempo=1)), "events fall due within 50 ms", "silent"),
+    ("song claiming 65535 tracks", "Tunelight", "song.mid", lambda p: midi(p, notes_at_once(4), tracks=65535),
+     "65535 tracks, beyond the limit", "silent"),
+    ("GIF of 32 MiB, nearly all one comment", "divor", "ghostgif1.gif", comment_gif_of_32_mib,
+     "extensions and comments larger than the limit", "empty"),
+    ("GIF with 1.5 MB of application data", "divor", "ghostgif1.gif",
+     lambda p: gif_with_extension(p, b"\xff", b"y" * 255, 6000), "extensions and comments larger than the limit",
+     "empty"),
+]
+
+
+def peak_memory_mb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return int(re.search(r"VmHWM:\s+(\d+) kB", f.read()).group(1)) / 1024
+
+
+class HostileFiles(SessionTest):
+    figures = []
+
+    @classmethod
+    def tearDownClass(cls):
+        super().tearDownClass()
+        print("\nhostile files: peak memory (VmHWM) and time to exit", file=sys.stderr)
+        for row in cls.figures:
+            print("  %-48s %-8s %5.0f MB  window after %4.0f ms  exit %4.0f ms" % row, file=sys.stderr)
+
+    def run_case(self, label, name, file_name, write, named, leaves, end):
+        folder = os.path.join(self.x.tmp, "%s, %s" % (label, end))
+        path = copy_deliverable(name, folder)
+        write(os.path.join(folder, file_name))
+        audio = os.path.join(folder, "audio.raw")
+        err_path = os.path.join(folder, "stderr")
+        with open(err_path, "wb") as err:
+            started = time.time()
+            process = subprocess.Popen([path], env=dict(self.x.env, SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=audio),
+                                       stdout=subprocess.DEVNULL, stderr=err)
+        self.addCleanup(self.x.stop, process)
+        self.assertIsNotNone(self.x.window_of(process, timeout=2.0), "no window within 2 s")
+        shown = time.time() - started
+        time.sleep(1.5)
+        self.assertIsNone(process.poll(), "ended by itself")
+        memory = peak_memory_mb(process.pid)
+        if end == "key":
+            self.x.x("xdotool", "key", "a")
+        else:
+            process.send_signal(signal.SIGTERM)
+        ending = time.time()
+        self.assertTrue(self.x.ended_within(process, 1.0), "did not end within 1 s of a " + end)
+        took = time.time() - ending
+        self.assertEqual(process.returncode, 0)
+        self.figures.append((label, end, memory, 1000 * shown, 1000 * took))
+        self.assertLess(memory, LIMIT_MB)
+        with open(err_path, errors="replace") as f:
+            lines = [line for line in f.read().splitlines() if "disk i/o audio" not in line and "Writing to" not in line
+                     and not line.startswith("ALSA lib")]
+        if named:
+            said = [line for line in lines if named in line]
+            self.assertEqual(len(said), 1, lines)
+            self.assertIn(file_name, said[0])
+        self.assertLess(len(lines), 5, lines)
+        if leaves == "silent":
+            self.assertLess(max(loudness(audio, 0.05) or [0]) if os.path.exists(audio) else 0, 50, "not silent")
+
+    def test_each_hostile_file_is_refused_and_the_program_stays_light_and_ends_at_once(self):
+        for label, name, file_name, write, named, leaves in CASES:
+            for end in ("key", "SIGTERM"):
+                with self.subTest(label, end=end):
+                    self.run_case(label, name, file_name, write, named, leaves, end)
+
+
+if __name__ == "__main__":
+    unittest.main()
