@@ -1,6 +1,6 @@
 # make run [SCENE=Tunelight]   install what is missing, build, run a deliverable
 # make test                    install what is missing, build, run every test
-# make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader and the media commands
+# make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader, the media commands and the sound files
 # make install [PREFIX=/usr/local] [DESTDIR=...]   install the four programs
 # make package                 build a Debian package of them
 # make windows                 cross-compile divor.scr, Rerarir.scr, Flitter.exe, Tunelight.scr

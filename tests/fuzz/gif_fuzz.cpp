@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/gif/gif_animation.h"
+#include "tests/fuzz/memory_account.h"
 
 namespace {
 
@@ -21,6 +22,11 @@ void Require(bool condition, const char* what) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  memory_account::Install();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The bytes as a regular file that lives in memory, opened by its path.
   const int fd = memfd_create("gif", MFD_CLOEXEC);
@@ -31,8 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const platform::gif::Limits limits;
   std::string why;
-  const auto animation = platform::gif::Load("/proc/self/fd/" + std::to_string(fd), limits, &why);
+  std::optional<platform::gif::Animation> animation;
+  const size_t peak = memory_account::PeakDuring(
+      [&] { animation = platform::gif::Load("/proc/self/fd/" + std::to_string(fd), limits, &why); });
   close(fd);
+  // The file's bytes, the decoded rasters and frames, and what giflib keeps of the
+  // extensions, with room for its small bookkeeping.
+  Require(peak <= size + limits.max_decoded_bytes + limits.max_extension_bytes + (size_t(1) << 20),
+          "memory within the limits");
   if (!animation) {
     Require(!why.empty(), "a refusal says why");
     return 0;
