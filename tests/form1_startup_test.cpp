@@ -285,3 +285,60 @@ TEST(SoundCalls, EveryDeliverableOnEveryRoadSendsExactlyItsCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+// The lines the log holds from the first "Form_Activate" on.
+Lines FromActivation(const FakePlatform& fake, int which) {
+  Lines lines;
+  int seen = 0;
+  for (const std::string& line : fake.log) {
+    if (line == "Form_Activate") ++seen;
+    if (seen >= which) lines.push_back(line);
+  }
+  return lines;
+}
+
+// Focus lost and regained is another activation: the sprites are set down afresh on
+// the bottom of the window as it is now (1024 x 768 pixels: 15360 x 11520 twips).
+TEST(Reactivation, RerarirSetsItsWalkersDownAgainAndRestartsItsWave) {
+  FakePlatform fake;
+  fake.steps = {{}, {Resize(1024, 768), FocusLost(), FocusGained()}, {Key()}};
+  RunProgram(scenes::Rerarir::kScene, fake);
+  EXPECT_EQ(FromActivation(fake, 2), (Lines{
+                                         "Form_Activate", "AniGif1.Top=10537", "AniGif2.Top=10657",
+                                         "sndPlaySound /opt/saver\\walk.wav 11",
+                                         "DoEvents",
+                                         "ShowCursor TRUE",
+                                         "sndPlaySound (null) 1",
+                                         "End",
+                                     }));
+  EXPECT_EQ(fake.Calls("sndPlaySound /opt/saver\\walk.wav 11").size(), 2u);
+}
+
+TEST(Reactivation, TunelightRestacksItsThirdSpriteOnTheSecond) {
+  FakePlatform fake;
+  fake.steps = {{}, {Resize(1024, 768), FocusLost(), FocusGained()}, {Key()}};
+  RunProgram(scenes::Tunelight::kScene, fake);
+  // 11520 - 1815 - 8 = 9697; 11520 - 1455 - 8 = 10057; 10057 - 1335 - 100 = 8622.
+  const Lines again = FromActivation(fake, 2);
+  ASSERT_GE(again.size(), 4u);
+  EXPECT_EQ(Lines(again.begin(), again.begin() + 4),
+            (Lines{"Form_Activate", "AniGif1.Top=9697", "AniGif2.Top=10057", "AniGif3.Top=8622"}));
+}
+
+TEST(Reactivation, FocusRegainedWithoutALossIsNoNewActivation) {
+  FakePlatform fake;
+  fake.steps = {{FocusGained()}, {FocusGained(), Tick()}, {Key()}};
+  RunProgram(scenes::divor::kScene, fake);
+  EXPECT_EQ(fake.Calls("Form_Activate").size(), 1u);
+}
+
+TEST(Reactivation, FocusRegainedAfterTheWindowIsUnloadedRunsNoHandler) {
+  FakePlatform fake;
+  fake.steps = {{}, {FocusLost(), Key(), FocusGained()}};
+  RunProgram(scenes::Flitter::kScene, fake);  // its key unloads the window
+  EXPECT_EQ(fake.Calls("Form_Activate").size(), 1u);
+}
+
+}  // namespace

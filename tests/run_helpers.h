@@ -36,5 +36,8 @@ inline Event Click() { return {Event::kButton, 100, 100}; }
 inline Event Move(float x, float y) { return {Event::kMove, x, y}; }
 inline Event Tick() { return {Event::kTick}; }
 inline Event Close() { return {Event::kClose}; }
+inline Event FocusLost() { return {Event::kFocusLost}; }
+inline Event FocusGained() { return {Event::kFocusGained}; }
+inline Event Resize(float width_px, float height_px) { return {Event::kResize, width_px, height_px}; }
 
 }  // namespace testing_support

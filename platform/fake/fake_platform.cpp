@@ -65,23 +65,30 @@ FakeWindow::FakeWindow(FakePlatform& platform, const FormLayout& layout, EventSi
 
 void FakeWindow::Show() {
   platform_.log.push_back("Show");
-  activation_pending_ = true;
+  state_.Shown();
 }
 
 void FakeWindow::Unload() {
   platform_.log.push_back("Unload");
-  loaded_ = false;
+  state_.Unload();
+}
+
+void FakeWindow::Form_Activate() {
+  platform_.log.push_back("Form_Activate");
+  sink_.Form_Activate();
 }
 
 Sprite& FakeWindow::sprite(int number) { return *sprites_.at(size_t(number - 1)); }
 
 void FakeWindow::Deliver(const Event& event) {
   switch (event.kind) {
-    case Event::kKey: sink_.Form_KeyDown(65, 0); break;
-    case Event::kButton: sink_.Form_MouseDown(1, 0, event.x, event.y); break;
-    case Event::kMove: sink_.Form_MouseMove(0, 0, event.x, event.y); break;
-    case Event::kTick: sink_.Timer2_Timer(); break;
+    case Event::kKey: state_.KeyDown(65, 0); break;
+    case Event::kButton: state_.MouseDown(1, 0, event.x, event.y); break;
+    case Event::kMove: state_.MouseMove(0, 0, event.x, event.y); break;
+    case Event::kTick: state_.Tick(); break;
     case Event::kClose: Unload(); break;
+    case Event::kFocusLost: state_.FocusLost(); break;
+    case Event::kFocusGained: state_.FocusGained(); break;
     case Event::kResize:
       canvas_.Resize(int(event.x), int(event.y), ToArgb(kBlack));
       canvas_.ClearDirty();
@@ -93,12 +100,7 @@ int16_t FakeWindow::DoEvents() {
   const int step = ++platform_.step_count;
   platform_.log.push_back("DoEvents");
   if (platform_.on_step) platform_.on_step(step);
-  if (!loaded_) return 0;
-  if (activation_pending_) {
-    activation_pending_ = false;
-    platform_.log.push_back("Form_Activate");
-    sink_.Form_Activate();
-  }
+  if (!state_.BeginStep()) return state_.EndStep();
   std::vector<Event> events;
   if (platform_.steps.empty()) {
     events.push_back({Event::kClose});
@@ -107,10 +109,10 @@ int16_t FakeWindow::DoEvents() {
     platform_.steps.pop_front();
   }
   for (const Event& event : events) {
-    if (!loaded_) break;
+    if (!state_.loaded()) break;
     Deliver(event);
   }
-  return loaded_ ? 1 : 0;
+  return state_.EndStep();
 }
 
 FakePlatform::FakePlatform() = default;

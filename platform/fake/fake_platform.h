@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/window_state.h"
 
 namespace platform::fake {
 
@@ -17,7 +18,7 @@ struct ProgramEnded {};
 
 // One scripted happening inside an event-processing step.
 struct Event {
-  enum Kind { kKey, kButton, kMove, kTick, kClose, kResize } kind;
+  enum Kind { kKey, kButton, kMove, kTick, kClose, kResize, kFocusLost, kFocusGained } kind;
   float x = 0, y = 0;  // kMove: twips; kResize: pixels
 };
 
@@ -55,7 +56,9 @@ class FakeLabel final : public Label {
   std::string caption_;
 };
 
-class FakeWindow final : public Window {
+// The window over the shared window rules; it notes each activation in the log as the
+// rules call the handler.
+class FakeWindow final : public Window, EventSink {
  public:
   FakeWindow(FakePlatform& platform, const FormLayout& layout, EventSink& sink);
   Canvas& canvas() override { return canvas_; }
@@ -65,19 +68,23 @@ class FakeWindow final : public Window {
   Sprite& sprite(int number) override;
   Label& label() override { return *label_; }
 
-  bool loaded() const { return loaded_; }
+  bool loaded() const { return state_.loaded(); }
   FakeSprite& fake_sprite(int number) { return *sprites_.at(size_t(number - 1)); }
 
  private:
   void Deliver(const Event& event);
+  void Form_Activate() override;
+  void Form_KeyDown(int16_t key_code, int16_t shift) override { sink_.Form_KeyDown(key_code, shift); }
+  void Form_MouseDown(int16_t b, int16_t s, float x, float y) override { sink_.Form_MouseDown(b, s, x, y); }
+  void Form_MouseMove(int16_t b, int16_t s, float x, float y) override { sink_.Form_MouseMove(b, s, x, y); }
+  void Timer2_Timer() override { sink_.Timer2_Timer(); }
 
   FakePlatform& platform_;
   EventSink& sink_;
+  WindowState state_{*this};
   Canvas canvas_;
   std::vector<std::unique_ptr<FakeSprite>> sprites_;
   std::unique_ptr<FakeLabel> label_;
-  bool loaded_ = true;
-  bool activation_pending_ = false;
 };
 
 class FakePlatform final : public Platform, Pointer, Media, Random, System {

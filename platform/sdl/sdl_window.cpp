@@ -41,6 +41,24 @@ int16_t Button(uint8_t sdl_button) {
   }
 }
 
+// The key codes of the window system the handlers were written for: letters as
+// their capitals, digits, and the common named keys; any other key keeps SDL's code.
+int16_t VirtualKey(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return int16_t('A' + (key - SDLK_a));
+  if (key >= SDLK_F1 && key <= SDLK_F12) return int16_t(0x70 + (key - SDLK_F1));
+  switch (key) {
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return 0x10;
+    case SDLK_LCTRL: case SDLK_RCTRL: return 0x11;
+    case SDLK_LALT: case SDLK_RALT: return 0x12;
+    case SDLK_LEFT: return 0x25;
+    case SDLK_UP: return 0x26;
+    case SDLK_RIGHT: return 0x27;
+    case SDLK_DOWN: return 0x28;
+    case SDLK_DELETE: return 0x2E;
+    default: return int16_t(key & 0x7FFF);  // digits, space, return, escape, tab are alike
+  }
+}
+
 int16_t Buttons(uint32_t state) {
   return int16_t(((state & SDL_BUTTON_LMASK) ? 1 : 0) | ((state & SDL_BUTTON_RMASK) ? 2 : 0) |
                  ((state & SDL_BUTTON_MMASK) ? 4 : 0));
@@ -146,7 +164,7 @@ void SdlSprite::Draw(uint64_t now_ms) {
 
 SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
                      uintptr_t host_window)
-    : sink_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
+    : state_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
       timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled),
       hosted_(host_window != 0) {
   if (hosted_) {
@@ -246,13 +264,13 @@ void SdlWindow::Show() {
     SDL_RaiseWindow(window_);
     SDL_SetWindowInputFocus(window_);
   }
-  if (!active_) activation_pending_ = true;
+  state_.Shown();
 }
 
 void SdlWindow::Unload() {
   // The window stays on the screen only until the program ends, which follows at the
   // loop's next test; hiding it first would wait for the window system.
-  loaded_ = false;
+  state_.Unload();
 }
 
 void SdlWindow::Dispatch(const SDL_Event& e) {
@@ -266,30 +284,25 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: Unload(); break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-          if (!active_) {
-            active_ = true;
-            sink_.Form_Activate();
-          }
-          break;
-        case SDL_WINDOWEVENT_FOCUS_LOST: active_ = false; break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: state_.FocusGained(); break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: state_.FocusLost(); break;
         case SDL_WINDOWEVENT_SIZE_CHANGED: ResizeCanvas(e.window.data1, e.window.data2); break;
         default: break;
       }
       break;
     case SDL_KEYDOWN:
       if (hosted_) break;  // the host's input
-      sink_.Form_KeyDown(int16_t(e.key.keysym.sym & 0x7FFF), ShiftState(e.key.keysym.mod));
+      state_.KeyDown(VirtualKey(e.key.keysym.sym), ShiftState(e.key.keysym.mod));
       break;
     case SDL_MOUSEBUTTONDOWN:
       if (hosted_) break;
-      sink_.Form_MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()),
-                           float(e.button.x * kTwipsPerPixel), float(e.button.y * kTwipsPerPixel));
+      state_.MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()),
+                       float(e.button.x * kTwipsPerPixel), float(e.button.y * kTwipsPerPixel));
       break;
     case SDL_MOUSEMOTION:
       if (hosted_) break;
-      sink_.Form_MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()),
-                           float(e.motion.x * kTwipsPerPixel), float(e.motion.y * kTwipsPerPixel));
+      state_.MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()),
+                       float(e.motion.x * kTwipsPerPixel), float(e.motion.y * kTwipsPerPixel));
       break;
     default:
       break;
@@ -297,31 +310,21 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
 }
 
 int16_t SdlWindow::DoEvents() {
-  if (EndRequested() || WindowLost()) Unload();
-  if (!loaded_) return 0;
-  // Showing made the window active; the window manager's focus event, if any,
-  // then finds it active already.
-  if (activation_pending_) {
-    activation_pending_ = false;
-    active_ = true;
-    sink_.Form_Activate();
-  }
-  SDL_Event event;
-  while (loaded_ && SDL_PollEvent(&event)) Dispatch(event);
   // A signal to end, or a window that vanished, closes the window; nothing is drawn
   // into a window that is gone.
-  if (EndRequested() || WindowLost()) Unload();
-  if (!loaded_) return 0;
-
+  if (EndRequested() || WindowLost()) state_.Unload();
+  if (!state_.BeginStep()) return state_.EndStep();
+  SDL_Event event;
+  while (state_.loaded() && SDL_PollEvent(&event)) Dispatch(event);
+  if (EndRequested() || WindowLost()) state_.Unload();
   const uint64_t now = SDL_GetTicks64();
-  if (timer_enabled_ && timer_.Due(now)) {
-    sink_.Timer2_Timer();
-    if (!loaded_) return 0;
+  if (state_.loaded() && timer_enabled_ && timer_.Due(now)) state_.Tick();
+  if (state_.loaded()) {
+    UploadCanvas();
+    Compose(now);
+    Present();
   }
-  UploadCanvas();
-  Compose(now);
-  Present();
-  return 1;
+  return state_.EndStep();
 }
 
 void SdlWindow::UploadCanvas() {

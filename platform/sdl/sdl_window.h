@@ -12,6 +12,7 @@
 #include "platform/gif/gif_animation.h"
 #include "platform/platform.h"
 #include "platform/timer_clock.h"
+#include "platform/window_state.h"
 
 namespace platform::sdl {
 
@@ -88,7 +89,7 @@ class SdlWindow final : public Window {
   void SetIcon(const IconPicture& icon);
   void ResizeCanvas(int width_px, int height_px);
 
-  EventSink& sink_;
+  WindowState state_;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* canvas_texture_ = nullptr;
@@ -100,9 +101,6 @@ class SdlWindow final : public Window {
   TimerClock timer_;
   bool timer_enabled_;
   bool hosted_ = false;
-  bool loaded_ = true;
-  bool active_ = false;
-  bool activation_pending_ = false;
 };
 
 }  // namespace platform::sdl

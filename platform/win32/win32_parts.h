@@ -10,6 +10,7 @@
 #include "platform/canvas.h"
 #include "platform/gif/gif_animation.h"
 #include "platform/platform.h"
+#include "platform/window_state.h"
 
 #include <windows.h>
 
@@ -80,7 +81,7 @@ class Win32Window final : public Window {
   void CopyCanvas(const RECT& r);
   void Present();
 
-  EventSink& sink_;
+  WindowState state_;
   HWND hwnd_ = nullptr;
   HDC memory_dc_ = nullptr;
   HBITMAP dib_ = nullptr;
@@ -92,9 +93,6 @@ class Win32Window final : public Window {
   std::vector<std::unique_ptr<Win32Sprite>> sprites_;
   std::vector<Win32Sprite*> z_order_;
   std::vector<RECT> drawn_;  // where the banner and sprites were drawn last time
-  bool loaded_ = true;
-  bool active_ = false;
-  bool activation_pending_ = false;
 };
 
 // The wide form of a UTF-8 text.

@@ -128,7 +128,7 @@ void Win32Label::Draw(HDC dc) const {
 // --- the window ---
 
 Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, const std::string& app_path)
-    : sink_(sink), back_argb_(ToArgb(Resolve(layout.back_color))) {
+    : state_(sink), back_argb_(ToArgb(Resolve(layout.back_color))) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -205,8 +205,7 @@ void Win32Window::Show() {
 }
 
 void Win32Window::Unload() {
-  if (!loaded_) return;
-  loaded_ = false;
+  if (!state_.Unload()) return;
   KillTimer(hwnd_, kTimer2);
   ShowWindow(hwnd_, SW_HIDE);
 }
@@ -224,12 +223,11 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
 LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   const float x = float(GET_X_LPARAM(lparam) * kTwipsPerPixel), y = float(GET_Y_LPARAM(lparam) * kTwipsPerPixel);
   switch (message) {
-    case WM_ACTIVATE:  // arrives inside ShowWindow; handled at the next event step
-      if (LOWORD(wparam) != WA_INACTIVE) {
-        if (!active_) activation_pending_ = true;
-      } else {
-        active_ = false;
-      }
+    case WM_ACTIVATE:  // also arrives inside ShowWindow, outside any event step
+      if (LOWORD(wparam) != WA_INACTIVE)
+        state_.FocusGained();
+      else
+        state_.FocusLost();
       break;
     case WM_CLOSE: Unload(); return 0;
     case WM_ERASEBKGND: return 1;
@@ -245,36 +243,30 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (LOWORD(lparam) && HIWORD(lparam)) ResizeBuffer(LOWORD(lparam), HIWORD(lparam));
       break;
     case WM_TIMER:
-      if (wparam == kTimer2 && loaded_) sink_.Timer2_Timer();
+      if (wparam == kTimer2) state_.Tick();
       return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      if (loaded_) sink_.Form_KeyDown(int16_t(wparam), ShiftState());
+      state_.KeyDown(int16_t(wparam), ShiftState());
       return 0;
-    case WM_LBUTTONDOWN: if (loaded_) sink_.Form_MouseDown(1, ShiftState(), x, y); return 0;
-    case WM_RBUTTONDOWN: if (loaded_) sink_.Form_MouseDown(2, ShiftState(), x, y); return 0;
-    case WM_MBUTTONDOWN: if (loaded_) sink_.Form_MouseDown(4, ShiftState(), x, y); return 0;
-    case WM_MOUSEMOVE: if (loaded_) sink_.Form_MouseMove(Buttons(wparam), ShiftState(), x, y); return 0;
+    case WM_LBUTTONDOWN: state_.MouseDown(1, ShiftState(), x, y); return 0;
+    case WM_RBUTTONDOWN: state_.MouseDown(2, ShiftState(), x, y); return 0;
+    case WM_MBUTTONDOWN: state_.MouseDown(4, ShiftState(), x, y); return 0;
+    case WM_MOUSEMOVE: state_.MouseMove(Buttons(wparam), ShiftState(), x, y); return 0;
     default: break;
   }
   return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
 
 int16_t Win32Window::DoEvents() {
-  if (!loaded_) return 0;
-  if (activation_pending_) {
-    activation_pending_ = false;
-    active_ = true;
-    sink_.Form_Activate();
-  }
+  if (!state_.BeginStep()) return state_.EndStep();
   MSG msg;
-  while (loaded_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (state_.loaded() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  if (!loaded_) return 0;
-  Present();
-  return 1;
+  if (state_.loaded()) Present();
+  return state_.EndStep();
 }
 
 void Win32Window::CopyCanvas(const RECT& r) {
