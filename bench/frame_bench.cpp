@@ -1,8 +1,7 @@
 // One batch of the render loop on the real SDL backend, at the size of the display
 // it runs on: ten passes over the dots, then the event-processing step's work split
 // into uploading the changed canvas tiles, composing and presenting. Beside it the
-// naive path that uploads the whole canvas, and the floor: presenting a frame in
-// which nothing changed.
+// floor: presenting a frame in which nothing changed.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -40,15 +39,14 @@ int main(int argc, char** argv) {
   SDL_RendererInfo info{};
   if (renderer) SDL_GetRendererInfo(renderer, &info);
 
-  auto run = [&](bool whole, bool dots) {
+  auto run = [&](bool dots) {
     Split s;
     for (int b = 0; b < batches; ++b) {
       const auto t0 = Clock::now();
       if (dots)
         for (int pass = 0; pass < saver::Form1::kPassesPerStep; ++pass) form.DotPass();
       const auto t1 = Clock::now();
-      if (whole) window.UploadWholeCanvas();
-      else window.UploadCanvas();
+      window.UploadCanvas();
       const auto t2 = Clock::now();
       window.Compose(SDL_GetTicks64());
       const auto t3 = Clock::now();
@@ -60,10 +58,9 @@ int main(int argc, char** argv) {
     return s;
   };
 
-  run(false, true);  // warm up
-  const Split floor = run(false, false);
-  const Split tiles = run(false, true);
-  const Split naive = run(true, true);
+  run(true);  // warm up
+  const Split floor = run(false);
+  const Split tiles = run(true);
   const platform::Canvas& canvas = window.canvas();
   std::printf("display %dx%d, renderer %s, %d batches of %d passes over %d dots\n", canvas.WidthPx(),
               canvas.HeightPx(), info.name ? info.name : "?", batches, saver::Form1::kPassesPerStep,
@@ -76,8 +73,6 @@ int main(int argc, char** argv) {
   };
   row("unchanged frame (floor)", floor);
   row("batch, changed tiles", tiles);
-  row("batch, whole canvas", naive);
-  std::printf("batch / floor: %.2f   naive / floor: %.2f\n", tiles.Total() / floor.Total(),
-              naive.Total() / floor.Total());
+  std::printf("batch / floor: %.2f\n", tiles.Total() / floor.Total());
   platform.system().End();
 }

@@ -64,7 +64,6 @@ class Canvas {
   int TilesY() const { return tiles_y_; }
   bool TileDirty(int tx, int ty) const { return dirty_[size_t(ty) * tiles_x_ + tx] != 0; }
   void ClearDirty() { dirty_.assign(dirty_.size(), 0); }
-  void MarkAllDirty() { dirty_.assign(dirty_.size(), 1); }
 
   // While a trace is attached, every PSet call is appended to it.
   void AttachTrace(std::vector<TracedPoint>* trace) { trace_ = trace; }

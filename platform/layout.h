@@ -72,7 +72,9 @@ struct IconPicture {
 
 struct FormLayout {
   std::string_view caption;  // "Form1"; no title bar shows it
-  Rect client_area;          // the design size, before the window is maximised
+  // Kept as the layout's own data: the design size before the window is maximised.
+  // Nothing is placed relative to it and no backend reads it.
+  Rect client_area;
   Colour back_color;         // a system colour
   IconPicture icon;          // compiled into the program, as the program file's own icon
   int sprite_count;          // 3 or 4
@@ -80,7 +82,9 @@ struct FormLayout {
   LabelLayout label;
   TimerLayout timer;
   std::array<ControlRef, 6> creation_order;  // the first ControlCount() entries
-  std::array<std::string_view, 5> tab_order; // the first sprite_count + 1 entries
+  // Kept as the layout's own data, the first sprite_count + 1 entries: no control takes
+  // the focus here, so every key reaches the window whatever the order.
+  std::array<std::string_view, 5> tab_order;
 
   int ControlCount() const { return sprite_count + 2; }
 };

@@ -44,9 +44,7 @@ class Sprite {
 class Label {
  public:
   virtual ~Label() = default;
-  virtual Colour ForeColor() const = 0;
   virtual void SetForeColor(Colour colour) = 0;
-  virtual std::string Caption() const = 0;
 };
 
 // Form1 as the platform holds it: created from its layout with its controls.

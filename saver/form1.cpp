@@ -152,17 +152,10 @@ void Form1::Form_MouseMove(int16_t, int16_t, float x, float y) {
 }
 
 void Form1::TakeEndAction(EndAction action) {
-  switch (action) {
-    case EndAction::kExitSaver:
-      module1_.ExitSaver();
-    case EndAction::kShowPointerThenUnload:
-      platform_.pointer().ShowCursor(true);
-      window_->Unload();
-      return;
-    case EndAction::kShowPointerThenEnd:
-      platform_.pointer().ShowCursor(true);
-      platform_.system().End();
-  }
+  if (action == EndAction::kExitSaver) module1_.ExitSaver();  // never returns
+  platform_.pointer().ShowCursor(true);
+  if (action == EndAction::kShowPointerThenEnd) platform_.system().End();  // never returns
+  window_->Unload();  // kShowPointerThenUnload: the loop's next test ends the program
 }
 
 void Run(const Scene& scene, platform::Platform& platform) {

@@ -24,7 +24,6 @@ enum class SoundStop : uint8_t { kNone, kCloseMusic, kStopWave };
 
 struct Scene {
   std::string_view name;       // "divor", ...
-  std::string_view file_name;  // the program file on the original platform
   SecondInstance second_instance;
   EndAction key_or_button_end;
   EndAction movement_end;

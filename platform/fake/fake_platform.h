@@ -46,9 +46,10 @@ class FakeSprite final : public Sprite {
 class FakeLabel final : public Label {
  public:
   FakeLabel(FakePlatform& platform, const LabelLayout& layout);
-  Colour ForeColor() const override { return fore_color_; }
   void SetForeColor(Colour colour) override;
-  std::string Caption() const override { return caption_; }
+  // What a test reads back.
+  Colour ForeColor() const { return fore_color_; }
+  const std::string& Caption() const { return caption_; }
 
  private:
   FakePlatform& platform_;
@@ -70,6 +71,7 @@ class FakeWindow final : public Window, EventSink {
 
   bool loaded() const { return state_.loaded(); }
   FakeSprite& fake_sprite(int number) { return *sprites_.at(size_t(number - 1)); }
+  FakeLabel& fake_label() { return *label_; }
 
  private:
   void Deliver(const Event& event);

@@ -348,11 +348,6 @@ void SdlWindow::UploadCanvas() {
   canvas_.ClearDirty();
 }
 
-void SdlWindow::UploadWholeCanvas() {
-  SDL_UpdateTexture(canvas_texture_, nullptr, canvas_.Pixels(), canvas_.PitchBytes());
-  canvas_.ClearDirty();
-}
-
 void SdlWindow::Compose(uint64_t now_ms) {
   SDL_RenderCopy(renderer_, canvas_texture_, nullptr, nullptr);
   label_->Draw();

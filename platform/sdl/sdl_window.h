@@ -48,9 +48,7 @@ class SdlLabel final : public Label {
  public:
   SdlLabel(SDL_Renderer* renderer, const LabelLayout& layout);
   ~SdlLabel() override;
-  Colour ForeColor() const override { return fore_color_; }
   void SetForeColor(Colour colour) override { fore_color_ = colour; }
-  std::string Caption() const override { return caption_; }
   void Draw();
 
  private:
@@ -82,8 +80,6 @@ class SdlWindow final : public Window {
   void UploadCanvas();
   void Compose(uint64_t now_ms);
   void Present() { SDL_RenderPresent(renderer_); }
-  // The naive path, for comparison: the whole canvas uploaded.
-  void UploadWholeCanvas();
 
  private:
   void SetIcon(const IconPicture& icon);

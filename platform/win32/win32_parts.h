@@ -22,7 +22,7 @@ std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits
 
 class Win32Sprite final : public Sprite {
  public:
-  Win32Sprite(const SpriteLayout& layout, std::string app_path);
+  explicit Win32Sprite(const SpriteLayout& layout);
   void SetPictureFile(const std::string& path) override;
   float Left() const override { return place_.left; }
   void SetLeft(float twips) override { place_.left = twips; }
@@ -38,7 +38,6 @@ class Win32Sprite final : public Sprite {
  private:
   Rect place_;
   uint32_t back_argb_;
-  std::string app_path_;
   std::optional<gif::Animation> animation_;
   uint64_t start_ms_ = 0;
 };
@@ -47,9 +46,7 @@ class Win32Label final : public Label {
  public:
   explicit Win32Label(const LabelLayout& layout);
   ~Win32Label() override;
-  Colour ForeColor() const override { return fore_color_; }
   void SetForeColor(Colour colour) override { fore_color_ = colour; }
-  std::string Caption() const override { return caption_; }
 
   void Draw(HDC dc) const;
   RECT Pixels() const;

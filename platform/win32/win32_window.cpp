@@ -51,8 +51,8 @@ std::wstring Wide(const std::string& utf8) {
 
 // --- the sprites ---
 
-Win32Sprite::Win32Sprite(const SpriteLayout& layout, std::string app_path)
-    : place_(layout.place), back_argb_(ToArgb(Resolve(layout.backcolor))), app_path_(std::move(app_path)) {}
+Win32Sprite::Win32Sprite(const SpriteLayout& layout)
+    : place_(layout.place), back_argb_(ToArgb(Resolve(layout.backcolor))) {}
 
 void Win32Sprite::SetPictureFile(const std::string& path) {
   std::string why;
@@ -153,7 +153,7 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, const std::s
   for (int i = 0; i < layout.ControlCount(); ++i) {
     const ControlRef control = layout.creation_order[size_t(i)];
     if (control.kind == ControlRef::kSprite) {
-      auto sprite = std::make_unique<Win32Sprite>(layout.sprites[control.sprite - 1], app_path);
+      auto sprite = std::make_unique<Win32Sprite>(layout.sprites[control.sprite - 1]);
       z_order_.push_back(sprite.get());
       sprites_[control.sprite - 1] = std::move(sprite);
     } else if (control.kind == ControlRef::kLabel) {

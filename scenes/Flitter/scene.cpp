@@ -10,7 +10,6 @@ using saver::EndAction;
 
 const saver::Scene kScene{
     .name = "Flitter",
-    .file_name = "Flitter.exe",
     .second_instance = saver::SecondInstance::kUnloadAndReturn,
     .key_or_button_end = EndAction::kShowPointerThenUnload,
     .movement_end = EndAction::kShowPointerThenEnd,

@@ -10,7 +10,6 @@ using saver::EndAction;
 
 const saver::Scene kScene{
     .name = "Tunelight",
-    .file_name = "Tunelight.scr",
     .second_instance = saver::SecondInstance::kExitSaver,
     .key_or_button_end = EndAction::kExitSaver,
     .movement_end = EndAction::kExitSaver,

@@ -10,7 +10,6 @@ using saver::EndAction;
 
 const saver::Scene kScene{
     .name = "divor",
-    .file_name = "divor.scr",
     .second_instance = saver::SecondInstance::kUnloadAndReturn,
     .key_or_button_end = EndAction::kExitSaver,
     .movement_end = EndAction::kExitSaver,
