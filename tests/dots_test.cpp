@@ -109,6 +109,19 @@ TEST_F(Dots, ARespawnLeavesTheLastPointBeforeItSet) {
   EXPECT_EQ(canvas.Pixel(160, 0), platform::ToArgb(Grey(44)));  // 60 + 8 * (8 - 10)
 }
 
+// r = 0.3000040650367737 is a float for which forming the speed in single precision
+// gives another float than forming it in double and storing the result.
+TEST_F(Dots, SpeedsAreFormedInDoublePrecisionThenStoredAsFloats) {
+  const float r = 0.3000040650367737f;
+  fake_.rnd = {0.5f, 0.5f, r};
+  saver::Form1& form = Seeded();
+  EXPECT_EQ(form.dots()(1).DotSpeed, 16.000082015991211f);  // single precision: 16.000080108642578
+  Seeded(scenes::Rerarir::kScene).dots()(1) = {1500, 8990, 20};
+  fake_.rnd = {r, 0.5f};
+  Pass();
+  EXPECT_EQ(form_->dots()(1).DotSpeed, 20.000204086303711f);  // r * 50 + 5; single: 20.000202178955078
+}
+
 TEST_F(Dots, RerarirRespawnsWithASpreadOfFifty) {
   saver::Form1& form = Seeded(scenes::Rerarir::kScene);
   form.dots()(1) = {1500, 8990, 20};

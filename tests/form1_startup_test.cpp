@@ -342,3 +342,35 @@ TEST(Reactivation, FocusRegainedAfterTheWindowIsUnloadedRunsNoHandler) {
 }
 
 }  // namespace
+
+namespace {
+
+Lines Created(const saver::Scene& scene) {
+  FakePlatform fake;
+  saver::Form1 form(scene, fake);
+  return fake.Calls("Create ");
+}
+
+TEST(Creation, EachDeliverableCreatesItsControlsInTheOrderOfItsLayout) {
+  EXPECT_EQ(Created(scenes::divor::kScene),
+            (Lines{"Create AniGif3", "Create AniGif2", "Create Timer2 100", "Create AniGif1", "Create Label1"}));
+  EXPECT_EQ(Created(scenes::Rerarir::kScene),
+            (Lines{"Create AniGif3", "Create AniGif2", "Create Timer2 100", "Create AniGif1", "Create Label1"}));
+  EXPECT_EQ(Created(scenes::Tunelight::kScene),
+            (Lines{"Create AniGif3", "Create AniGif2", "Create Timer2 100", "Create AniGif1", "Create AniGif4",
+                   "Create Label1"}));
+  EXPECT_EQ(Created(scenes::Flitter::kScene),
+            (Lines{"Create AniGif3", "Create AniGif2", "Create AniGif1", "Create Timer2 100", "Create Label1"}));
+}
+
+TEST(Banner, ItIsPureGreenUntilTheFirstTick) {
+  FakePlatform fake;
+  fake.steps = {{}, {}, {Tick()}, {Key()}};
+  std::vector<platform::Colour> at_step;
+  fake.on_step = [&](int) { at_step.push_back(fake.window->fake_label().ForeColor()); };
+  RunProgram(scenes::Tunelight::kScene, fake);
+  // r = 0.5 for every channel after the tick: 128 each.
+  EXPECT_EQ(at_step, (std::vector<platform::Colour>{65280, 65280, 65280, 128 + 256 * 128 + 65536 * 128}));
+}
+
+}  // namespace

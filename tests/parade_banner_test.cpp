@@ -29,13 +29,16 @@ class Tick : public ::testing::Test {
   std::unique_ptr<saver::Form1> form_;
 };
 
-TEST_F(Tick, ChannelsRoundHalvesToEvenRedFirst) {
+// Each channel is r * 255 formed exactly and taken to the nearest whole; red first.
+// (No float r makes an exact half other than 0.5, where both ways of rounding halves
+// give 128.)
+TEST_F(Tick, ChannelsAreRTimes255ToTheNearestRedFirst) {
   struct Case {
     float r1, r2, r3;
     platform::Colour colour;
   };
   for (const Case& c : {
-           Case{0.5f, 0.0f, 0.0f, 128},                // 127.5 -> 128
+           Case{0.5f, 0.0f, 0.0f, 128},                // 127.5
            Case{0.0f, 0.5f, 0.0f, 128 * 256},
            Case{0.0f, 0.0f, 0.99803925f, 255 * 65536},  // 254.500008 -> 255
            Case{0.99803921f, 0.0f, 0.0f, 254},          // 254.499992 -> 254
@@ -108,6 +111,30 @@ TEST_F(Tick, ADesignPlaceBeyondANarrowScreenRestartsOnTheFirstTick) {
   EXPECT_EQ(Sprite(1).Left(), -200.0f);  // 2120 > 1500
   EXPECT_EQ(Sprite(2).Left(), -200.0f);
   EXPECT_EQ(Sprite(3).Left(), 390.0f);
+}
+
+// The window's width is read afresh for each sprite: here it grows from 12000 to
+// 15000 twips once AniGif1 has moved, so AniGif2 at 11900 + 200 walks on.
+TEST_F(Tick, EachWalkerReadsTheWidthAfresh) {
+  saver::Form1& form = Make(scenes::divor::kScene);
+  Sprite(2).SetLeft(11900);
+  fake_.on_note = [&](const std::string& line) {
+    if (line.rfind("AniGif1.Left=", 0) == 0) fake_.window->canvas().Resize(1000, 600, 0xFF000000);
+  };
+  form.Timer2_Timer();
+  EXPECT_EQ(Sprite(2).Left(), 12100.0f);  // with the old width it would restart at -200
+}
+
+// Placement reads the height afresh too: 600 pixels (9000 twips) for AniGif1, then 700
+// (10500) for AniGif2.
+TEST_F(Tick, EachPlacementReadsTheHeightAfresh) {
+  saver::Form1& form = Make(scenes::divor::kScene);
+  fake_.on_note = [&](const std::string& line) {
+    if (line.rfind("AniGif1.Top=", 0) == 0) fake_.window->canvas().Resize(800, 700, 0xFF000000);
+  };
+  form.Form_Activate();
+  EXPECT_EQ(Sprite(1).Top(), 9000.0f - 2175 - 8);
+  EXPECT_EQ(Sprite(2).Top(), 10500.0f - 1215 - 8);
 }
 
 TEST_F(Tick, TunelightsSpritesNeverMove) {

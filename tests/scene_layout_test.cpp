@@ -2,7 +2,9 @@
 // differences between deliverables.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <string>
 
 #include "scenes/Flitter/scene.h"
 #include "scenes/Rerarir/scene.h"
@@ -13,6 +15,91 @@ namespace {
 
 const saver::Scene* const kAll[] = {&scenes::divor::kScene, &scenes::Rerarir::kScene,
                                     &scenes::Flitter::kScene, &scenes::Tunelight::kScene};
+
+// The layout table as printed, value by value: a wrong size with an extent computed
+// from it, or an order followed by the code but not the table, fails here.
+struct SpriteRow {
+  const saver::Scene* scene;
+  int number;
+  float left, top, width, height;
+  int32_t extentx, extenty;
+  int32_t backcolor;
+};
+const SpriteRow kSpriteTable[] = {
+    {&scenes::divor::kScene, 1, 1920, 6720, 1935, 2175, 3413, 3836, 0},
+    {&scenes::divor::kScene, 2, 4800, 7800, 1335, 1215, 2355, 2143, 0},
+    {&scenes::divor::kScene, 3, 240, 720, 2535, 2175, 4471, 3836, 0},
+    {&scenes::Rerarir::kScene, 1, 1680, 8050, 1935, 975, 3413, 1720, 16777215},
+    {&scenes::Rerarir::kScene, 2, 4080, 8145, 1335, 855, 2355, 1508, 16777215},
+    {&scenes::Rerarir::kScene, 3, 240, 720, 2535, 2175, 4471, 3836, 0},
+    {&scenes::Flitter::kScene, 1, 1200, 8040, 1575, 975, 2778, 1720, 0},
+    {&scenes::Flitter::kScene, 2, 4680, 8040, 1815, 975, 3201, 1720, 0},
+    {&scenes::Flitter::kScene, 3, 1980, 2280, 1815, 1095, 3201, 1931, 0},
+    {&scenes::Tunelight::kScene, 1, 7560, 7200, 1815, 1815, 3201, 3201, 0},
+    {&scenes::Tunelight::kScene, 2, 3720, 7080, 2055, 1455, 3625, 2566, 0},
+    {&scenes::Tunelight::kScene, 3, 1320, 7050, 5955, 1335, 10504, 2355, 0},
+    {&scenes::Tunelight::kScene, 4, 10080, 120, 1215, 1335, 2143, 2355, 0},
+};
+
+TEST(Layout, EverySpriteHasThePlaceSizeExtentsAndBackColourOfTheTable) {
+  for (const SpriteRow& row : kSpriteTable) {
+    const platform::SpriteLayout& s = row.scene->layout.sprites[size_t(row.number - 1)];
+    const std::string which = std::string(row.scene->name) + " AniGif" + std::to_string(row.number);
+    EXPECT_EQ(s.name, "AniGif" + std::to_string(row.number)) << which;
+    EXPECT_EQ((std::array<float, 4>{s.place.left, s.place.top, s.place.width, s.place.height}),
+              (std::array<float, 4>{row.left, row.top, row.width, row.height}))
+        << which;
+    EXPECT_EQ(s.extentx, row.extentx) << which;
+    EXPECT_EQ(s.extenty, row.extenty) << which;
+    EXPECT_EQ(s.backcolor, platform::Colour(row.backcolor)) << which;
+  }
+}
+
+TEST(Layout, EveryBannerHasThePlaceOfTheTable) {
+  struct Row {
+    const saver::Scene* scene;
+    float left, top, width, height;
+  };
+  for (const Row& row : {Row{&scenes::divor::kScene, 360, 120, 10935, 255},
+                         Row{&scenes::Rerarir::kScene, 180, 90, 3705, 255},
+                         Row{&scenes::Flitter::kScene, 360, 120, 10935, 255},
+                         Row{&scenes::Tunelight::kScene, 390, 120, 10935, 255}}) {
+    const platform::Rect& p = row.scene->layout.label.place;
+    EXPECT_EQ((std::array<float, 4>{p.left, p.top, p.width, p.height}),
+              (std::array<float, 4>{row.left, row.top, row.width, row.height}))
+        << row.scene->name;
+  }
+}
+
+TEST(Scenes, EachHasTheDotsAndStepsOfTheTable) {
+  struct Row {
+    const saver::Scene* scene;
+    int dot_count;
+    double spread;
+    float bottom_margin, walk_step, fly_step;
+    bool moves, stacks;
+  };
+  for (const Row& row : {Row{&scenes::divor::kScene, 325, 30, 8, 200, 150, true, false},
+                         Row{&scenes::Rerarir::kScene, 325, 50, 8, 50, 150, true, false},
+                         Row{&scenes::Flitter::kScene, 500, 30, 10, 250, 150, true, false},
+                         Row{&scenes::Tunelight::kScene, 325, 30, 8, 0, 0, false, true}}) {
+    const saver::Scene& s = *row.scene;
+    EXPECT_EQ(s.DotCount, row.dot_count) << s.name;
+    EXPECT_EQ(s.RespawnSpread, row.spread) << s.name;
+    EXPECT_EQ(s.BottomMargin, row.bottom_margin) << s.name;
+    EXPECT_EQ(s.sprites_move, row.moves) << s.name;
+    EXPECT_EQ(s.stack_anigif3, row.stacks) << s.name;
+    if (row.moves) {
+      EXPECT_EQ(s.WalkStep, row.walk_step) << s.name;
+      EXPECT_EQ(s.FlyStep, row.fly_step) << s.name;
+      EXPECT_EQ(s.WalkRestart, -200.0f) << s.name;
+      EXPECT_EQ(s.FlyOvershoot, 200.0f) << s.name;
+      EXPECT_EQ(s.FlyRestart, -300.0f) << s.name;
+    } else {
+      EXPECT_EQ(s.StackGap, 100.0f) << s.name;
+    }
+  }
+}
 
 TEST(Layout, ExtentsAreTheSizeInHimetricToTheNearestWhole) {
   for (const saver::Scene* scene : kAll) {

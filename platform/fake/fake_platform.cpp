@@ -17,17 +17,17 @@ FakeSprite::FakeSprite(FakePlatform& platform, const SpriteLayout& layout)
 
 void FakeSprite::SetPictureFile(const std::string& path) {
   picture_file = path;
-  platform_.log.push_back(name + ".PictureFile=" + path);
+  platform_.Note(name + ".PictureFile=" + path);
 }
 
 void FakeSprite::SetLeft(float twips) {
   left_ = twips;
-  platform_.log.push_back(name + ".Left=" + Num(twips));
+  platform_.Note(name + ".Left=" + Num(twips));
 }
 
 void FakeSprite::SetTop(float twips) {
   top_ = twips;
-  platform_.log.push_back(name + ".Top=" + Num(twips));
+  platform_.Note(name + ".Top=" + Num(twips));
 }
 
 FakeLabel::FakeLabel(FakePlatform& platform, const LabelLayout& layout)
@@ -35,7 +35,7 @@ FakeLabel::FakeLabel(FakePlatform& platform, const LabelLayout& layout)
 
 void FakeLabel::SetForeColor(Colour colour) {
   fore_color_ = colour;
-  platform_.log.push_back("Label1.ForeColor=" + std::to_string(colour));
+  platform_.Note("Label1.ForeColor=" + std::to_string(colour));
 }
 
 FakeWindow::FakeWindow(FakePlatform& platform, const FormLayout& layout, EventSink& sink)
@@ -50,31 +50,31 @@ FakeWindow::FakeWindow(FakePlatform& platform, const FormLayout& layout, EventSi
       case ControlRef::kSprite:
         sprites_[control.sprite - 1] =
             std::make_unique<FakeSprite>(platform, layout.sprites[control.sprite - 1]);
-        platform.log.push_back("Create " + std::string(layout.sprites[control.sprite - 1].name));
+        platform.Note("Create " + std::string(layout.sprites[control.sprite - 1].name));
         break;
       case ControlRef::kLabel:
         label_ = std::make_unique<FakeLabel>(platform, layout.label);
-        platform.log.push_back("Create Label1");
+        platform.Note("Create Label1");
         break;
       case ControlRef::kTimer:
-        platform.log.push_back("Create Timer2 " + std::to_string(layout.timer.interval_ms));
+        platform.Note("Create Timer2 " + std::to_string(layout.timer.interval_ms));
         break;
     }
   }
 }
 
 void FakeWindow::Show() {
-  platform_.log.push_back("Show");
+  platform_.Note("Show");
   state_.Shown();
 }
 
 void FakeWindow::Unload() {
-  platform_.log.push_back("Unload");
+  platform_.Note("Unload");
   state_.Unload();
 }
 
 void FakeWindow::Form_Activate() {
-  platform_.log.push_back("Form_Activate");
+  platform_.Note("Form_Activate");
   sink_.Form_Activate();
 }
 
@@ -98,7 +98,7 @@ void FakeWindow::Deliver(const Event& event) {
 
 int16_t FakeWindow::DoEvents() {
   const int step = ++platform_.step_count;
-  platform_.log.push_back("DoEvents");
+  platform_.Note("DoEvents");
   if (platform_.on_step) platform_.on_step(step);
   if (!state_.BeginStep()) return state_.EndStep();
   std::vector<Event> events;
@@ -117,6 +117,11 @@ int16_t FakeWindow::DoEvents() {
 
 FakePlatform::FakePlatform() = default;
 
+void FakePlatform::Note(std::string line) {
+  log.push_back(std::move(line));
+  if (on_note) on_note(log.back());
+}
+
 std::vector<std::string> FakePlatform::Calls(const std::string& prefix) const {
   std::vector<std::string> lines;
   for (const std::string& line : log)
@@ -125,7 +130,7 @@ std::vector<std::string> FakePlatform::Calls(const std::string& prefix) const {
 }
 
 std::unique_ptr<Window> FakePlatform::CreateForm(const FormLayout& layout, EventSink& sink) {
-  log.push_back("CreateForm " + std::string(layout.caption));
+  Note("CreateForm " + std::string(layout.caption));
   auto created = std::make_unique<FakeWindow>(*this, layout, sink);
   window = created.get();
   return created;
@@ -133,21 +138,21 @@ std::unique_ptr<Window> FakePlatform::CreateForm(const FormLayout& layout, Event
 
 int FakePlatform::ShowCursor(bool show) {
   pointer_count += show ? 1 : -1;
-  log.push_back(show ? "ShowCursor TRUE" : "ShowCursor FALSE");
+  Note(show ? "ShowCursor TRUE" : "ShowCursor FALSE");
   return pointer_count;
 }
 
 uint32_t FakePlatform::mciSendString(const std::string& command) {
-  log.push_back("mciSendString " + command);
+  Note("mciSendString " + command);
   return 0;
 }
 
 bool FakePlatform::sndPlaySound(const char* name, uint32_t flags) {
-  log.push_back("sndPlaySound " + std::string(name ? name : "(null)") + " " + std::to_string(flags));
+  Note("sndPlaySound " + std::string(name ? name : "(null)") + " " + std::to_string(flags));
   return true;
 }
 
-void FakePlatform::Randomize() { log.push_back("Randomize"); }
+void FakePlatform::Randomize() { Note("Randomize"); }
 
 float FakePlatform::Rnd() {
   ++rnd_calls;
@@ -158,17 +163,17 @@ float FakePlatform::Rnd() {
 }
 
 bool FakePlatform::PrevInstance() {
-  log.push_back("PrevInstance");
+  Note("PrevInstance");
   return prev_instance;
 }
 
 std::string FakePlatform::AppPath() {
-  log.push_back("AppPath");
+  Note("AppPath");
   return app_path;
 }
 
 void FakePlatform::EndProgram() {
-  log.push_back("End");
+  Note("End");
   throw ProgramEnded{};
 }
 

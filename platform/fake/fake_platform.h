@@ -102,6 +102,8 @@ class FakePlatform final : public Platform, Pointer, Media, Random, System {
   std::deque<std::vector<Event>> steps;
   // Called at the start of every step with its number (1 for the first).
   std::function<void(int step)> on_step;
+  // Called with every line as it is logged, so that a test can act between two calls.
+  std::function<void(const std::string& line)> on_note;
   // Random numbers in order; once they run out, Rnd gives `rnd_default`.
   std::deque<float> rnd;
   float rnd_default = 0.5f;
@@ -109,6 +111,7 @@ class FakePlatform final : public Platform, Pointer, Media, Random, System {
 
   // --- what happened ---
   std::vector<std::string> log;
+  void Note(std::string line);
   std::vector<Canvas::TracedPoint> points;
   int pointer_count = 0;
   int rnd_calls = 0;
