@@ -1,5 +1,6 @@
 # make run [SCENE=Tunelight]   install what is missing, build, run a deliverable
 # make test                    install what is missing, build, run every test
+# make check                   build and run the unit tests alone, in seconds
 # make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader, the media commands and the sound files
 # make install [PREFIX=/usr/local] [DESTDIR=...]   install the four programs
 # make package                 build a Debian package of them
@@ -8,7 +9,7 @@ SCENE ?= divor
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz install package windows clean
+.PHONY: all deps build run test check fuzz install package windows clean
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 1800
 
@@ -26,6 +27,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 1
+
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
 
 fuzz: build
 	@scripts/fuzz $(FUZZ_SECONDS)

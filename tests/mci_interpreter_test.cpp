@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -36,16 +37,20 @@ class Mci : public ::testing::Test {
   void SetUp() override {
     char base[] = "/tmp/mci_test_XXXXXX";
     ASSERT_TRUE(mkdtemp(base));
-    folder_ = std::string(base) + "/有 空格";
+    base_ = base;
+    folder_ = base_ + "/有 空格";
     ASSERT_EQ(mkdir(folder_.c_str(), 0755), 0);
     std::ofstream(folder_ + "/song.mid") << "MThd";
     interpreter_ = std::make_unique<Interpreter>(device_, folder_);
+  }
+  void TearDown() override {
+    if (!base_.empty()) std::filesystem::remove_all(base_);
   }
   uint32_t Send(const std::string& command) { return interpreter_->Send(command); }
   std::string OpenSong() { return "OPEN " + folder_ + "\\song.mid TYPE SEQUENCER ALIAS BackgroundMusic"; }
 
   RecordingDevice device_;
-  std::string folder_;
+  std::string base_, folder_;
   std::unique_ptr<Interpreter> interpreter_;
 };
 
