@@ -6,6 +6,7 @@
 #include "scenes/Rerarir/scene.h"
 #include "scenes/Tunelight/scene.h"
 #include "scenes/divor/scene.h"
+#include "scene_list.h"
 #include "tests/run_helpers.h"
 
 namespace {
@@ -151,8 +152,7 @@ TEST(SecondInstance, RerarirAndTunelightRunExitSaverBeforeHidingThePointer) {
 }
 
 TEST(RoadsToTheEnd, AWindowClosedFromOutsideEndsThroughTheLoopWithoutExitSaver) {
-  for (const saver::Scene* scene : {&scenes::divor::kScene, &scenes::Rerarir::kScene,
-                                    &scenes::Flitter::kScene, &scenes::Tunelight::kScene}) {
+  for (const saver::Scene* scene : scenes::kAll) {
     FakePlatform fake;
     fake.steps = {{}, {}, {Close()}};
     RunProgram(*scene, fake);
@@ -164,8 +164,7 @@ TEST(RoadsToTheEnd, AWindowClosedFromOutsideEndsThroughTheLoopWithoutExitSaver) 
 }
 
 TEST(RoadsToTheEnd, AnyKeyOrButtonEndsEveryDeliverableInTheStepItArrives) {
-  for (const saver::Scene* scene : {&scenes::divor::kScene, &scenes::Rerarir::kScene,
-                                    &scenes::Flitter::kScene, &scenes::Tunelight::kScene}) {
+  for (const saver::Scene* scene : scenes::kAll) {
     for (const Event& input : {Key(), Click()}) {
       FakePlatform fake;
       fake.steps = {{}, {}, {input, Key()}};

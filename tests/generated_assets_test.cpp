@@ -20,11 +20,11 @@
 #include "scenes/Rerarir/scene.h"
 #include "scenes/Tunelight/scene.h"
 #include "scenes/divor/scene.h"
+#include "scene_list.h"
 
 namespace {
 
-const saver::Scene* const kAll[] = {&scenes::divor::kScene, &scenes::Rerarir::kScene,
-                                    &scenes::Flitter::kScene, &scenes::Tunelight::kScene};
+using scenes::kAll;
 
 std::string Folder(const saver::Scene& scene) { return std::string(BUILD_DIR "/") + std::string(scene.name); }
 

@@ -6,6 +6,7 @@
 #include "scenes/Rerarir/scene.h"
 #include "scenes/Tunelight/scene.h"
 #include "scenes/divor/scene.h"
+#include "scene_list.h"
 #include "tests/run_helpers.h"
 
 namespace {
@@ -13,8 +14,7 @@ namespace {
 using namespace testing_support;
 using Lines = std::vector<std::string>;
 
-const saver::Scene* const kAll[] = {&scenes::divor::kScene, &scenes::Rerarir::kScene,
-                                    &scenes::Flitter::kScene, &scenes::Tunelight::kScene};
+using scenes::kAll;
 
 class Tick : public ::testing::Test {
  protected:

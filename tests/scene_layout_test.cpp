@@ -10,11 +10,11 @@
 #include "scenes/Rerarir/scene.h"
 #include "scenes/Tunelight/scene.h"
 #include "scenes/divor/scene.h"
+#include "scene_list.h"
 
 namespace {
 
-const saver::Scene* const kAll[] = {&scenes::divor::kScene, &scenes::Rerarir::kScene,
-                                    &scenes::Flitter::kScene, &scenes::Tunelight::kScene};
+using scenes::kAll;
 
 // The layout table as printed, value by value: a wrong size with an extent computed
 // from it, or an order followed by the code but not the table, fails here.

@@ -105,8 +105,8 @@ bool EndRequested();
 [[noreturn]] void EndProcess();
 
 // On X11: replaces Xlib's and SDL's error handlers, once SDL's video has started. An
-// X error about the watched window marks it lost (WindowLost); any other is
-// reported on one line and ignored; a lost connection to the server ends the process
+// X error about the watched window marks it lost (WindowLost); one about another
+// window that is gone is ignored; any other is reported on one line and ignored; a lost connection to the server ends the process
 // (EndProcess). Elsewhere it does nothing.
 void GuardXlib(SDL_Window* window);
 // On X11: asks for notice of window's destruction, which then arrives as an

@@ -27,6 +27,9 @@ std::atomic<unsigned long> watched{0};
 int OnXError(Display*, XErrorEvent* error) {
   if (watched != 0 && error->resourceid == watched) {
     window_lost = true;
+  } else if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+    // Some other window that went away with ours (a parent, a host's frame): the
+    // destruction of ours, if it is gone, follows as an event or an error of its own.
   } else {
     std::fprintf(stderr, "display: X error %d on request %d.%d; ignored\n", error->error_code,
                  error->request_code, error->minor_code);

@@ -10,7 +10,7 @@ import time
 import unittest
 
 from sounds import loudness
-from xsession import BUILD, XSession, SessionTest, copy_deliverable, program, stops_growing
+from xsession import BUILD, DELIVERABLES, XSession, SessionTest, copy_deliverable, program, stops_growing
 
 LEFT, TOP, W, H = 100, 100, 480, 360
 
@@ -104,7 +104,7 @@ class HostWindow(SessionTest):
 
     def test_a_destroyed_host_window_ends_the_program_with_its_sound(self):
         # As a host does when it unblanks: the window goes, and no signal follows.
-        for name in ("divor", "Rerarir", "Tunelight", "Flitter"):
+        for name in DELIVERABLES:
             with self.subTest(name):
                 window = self.host()
                 process, audio, log = self.start_with_sound(name, {"XSCREENSAVER_WINDOW": window},

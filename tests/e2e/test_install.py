@@ -14,15 +14,7 @@ import time
 import unittest
 import xml.etree.ElementTree as ET
 
-from xsession import BUILD, DELIVERABLES, XSession
-
-SCREEN_SAVERS = ["divor", "Rerarir", "Tunelight"]
-FOLDER_FILES = {
-    "divor": ["divor", "ghostgif1.gif", "ghostgif2.gif", "ghostgif3.gif"],
-    "Rerarir": ["Rerarir", "gif1.gif", "gif2.gif", "gif3.gif", "walk.wav"],
-    "Flitter": ["Flitter", "1.gif", "bao.gif", "bird.gif"],
-    "Tunelight": ["Tunelight", "song.mid", "songgif1.gif", "songgif2.gif", "songgif3.gif", "songgif4.gif"],
-}
+from xsession import BUILD, DELIVERABLES, FOLDER_FILES, SCREEN_SAVERS, XSession
 
 
 class Install(unittest.TestCase):

@@ -15,9 +15,10 @@ import time
 import unittest
 import xml.etree.ElementTree as ET
 
+import xsession
 from xsession import BUILD, XSession, stops_growing
 
-SCREEN_SAVERS = os.environ.get("DOTFALL_HOST_SAVERS", "divor Rerarir Tunelight").split()
+SCREEN_SAVERS = os.environ.get("DOTFALL_HOST_SAVERS", " ".join(xsession.SCREEN_SAVERS)).split()
 NOBODY = 65534
 CYCLES = int(os.environ.get("DOTFALL_HOST_CYCLES", "20"))
 

@@ -8,20 +8,18 @@ import subprocess
 import time
 import unittest
 
-from xsession import BUILD, DELIVERABLES, SessionTest, TWIPS, program
-
-BANNERS = {  # left, top, width, height in twips
-    "divor": (360, 120, 10935, 255),
-    "Rerarir": (180, 90, 3705, 255),
-    "Flitter": (360, 120, 10935, 255),
-    "Tunelight": (390, 120, 10935, 255),
-}
+from xsession import BUILD, DELIVERABLES, SessionTest, TWIPS, program, scene_places
 
 
 def in_sprite(name, x, y):
-    """Within Tunelight's note in the top corner, which stands over the banner."""
-    left, top, width, height = (v // TWIPS for v in (10080, 120, 1215, 1335))
-    return name == "Tunelight" and left <= x < left + width + 1 and top <= y < top + height + 1
+    """Within a sprite that stands over the banner (Tunelight's note, top right)."""
+    banner, sprites = scene_places(name)
+    for sprite in sprites:
+        if sprite[1] < banner[1] + banner[3]:
+            left, top, width, height = (int(v) // TWIPS for v in sprite)
+            if left <= x < left + width + 1 and top <= y < top + height + 1:
+                return True
+    return False
 
 
 def coloured(rgb):
@@ -77,7 +75,7 @@ class WindowAndInput(SessionTest):
         for name in DELIVERABLES:
             with self.subTest(name):
                 process, _ = self.start(name)
-                left, top, width, height = (v // TWIPS for v in BANNERS[name])
+                left, top, width, height = (int(v) // TWIPS for v in scene_places(name)[0])
                 text = []
                 for _ in range(10):  # a tick may pick a grey or a dark colour
                     shot = self.x.screenshot()

@@ -9,12 +9,10 @@ import subprocess
 import time
 import unittest
 
-from xsession import BUILD, DELIVERABLES, XSession
+from xsession import BUILD, DELIVERABLES, FILE_NAMES, XSession
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 WINDOWS_BUILD = os.environ.get("DOTFALL_WINDOWS_BUILD", os.path.join(ROOT, "build-windows"))
-FILE_NAMES = {"divor": "divor.scr", "Rerarir": "Rerarir.scr", "Flitter": "Flitter.exe",
-              "Tunelight": "Tunelight.scr"}
 MISSING = [tool for tool in ("wine", "x86_64-w64-mingw32-g++-posix") if not shutil.which(tool)]
 
 

@@ -1,6 +1,7 @@
 """A headless X session for end-to-end tests: Xvfb, the programs, xdotool input,
 screenshots read pixel by pixel, and the pointer's visibility."""
 
+import json
 import os
 import shutil
 import signal
@@ -12,8 +13,23 @@ import unittest
 
 BUILD = os.environ.get("DOTFALL_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 BUILD = os.path.abspath(BUILD)
-DELIVERABLES = ["divor", "Rerarir", "Flitter", "Tunelight"]
 TWIPS = 15
+
+# The deliverables as the build describes them (cmake/deliverables.cmake).
+with open(os.path.join(BUILD, "gen", "deliverables.json")) as _f:
+    RECORDS = json.load(_f)
+DELIVERABLES = [r["name"] for r in RECORDS]
+SCREEN_SAVERS = [r["name"] for r in RECORDS if r["kind"] == "screensaver"]
+FOLDER_FILES = {r["name"]: r["files"] for r in RECORDS}
+FILE_NAMES = {r["name"]: r["file_name"] for r in RECORDS}
+
+
+def scene_places(name):
+    """The scene's banner and sprite places in twips, as (left, top, width, height),
+    from the scenes themselves (gen/scenes.json, written by scene_table)."""
+    with open(os.path.join(BUILD, "gen", "scenes.json")) as f:
+        places = json.load(f)[name]
+    return tuple(places["banner"]), [tuple(p) for p in places["sprites"]]
 
 
 def program(name):
