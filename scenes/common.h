@@ -16,6 +16,9 @@ constexpr platform::TimerLayout kTimer2{"Timer2", 100, true};
 constexpr platform::Colour kBannerGreen = 65280;  // (0, 255, 0)
 constexpr platform::Colour kWhite = 16777215;
 
+// The parade's steps and restarts in twips, the same in the three scenes that walk.
+constexpr float kFlyStep = 150, kWalkRestart = -200, kFlyOvershoot = 200, kFlyRestart = -300;
+
 constexpr ControlRef Sprite(int number) { return {ControlRef::kSprite, uint8_t(number)}; }
 constexpr ControlRef kLabel1{ControlRef::kLabel, 0};
 constexpr ControlRef kTimer2Ref{ControlRef::kTimer, 0};

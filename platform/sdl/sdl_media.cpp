@@ -135,9 +135,11 @@ void SdlMedia::StopWave() {
 }
 
 Mix_Chunk* SdlMedia::Wave(const std::string& path) {
-  // Decoded once per path: a later activation restarts the same wave.
+  // Decoded once per path: a later activation restarts the same wave, whatever has
+  // become of the file meanwhile.
   const auto known = waves_.find(path);
   if (known != waves_.end()) return known->second;
+  if (!IsFile(path.c_str()) || !OpenAudio()) return nullptr;
   Mix_Chunk*& wave = waves_[path];
   int rate = 0, channels = 0;
   uint16_t format = 0;
@@ -162,9 +164,7 @@ bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
   if (!name) return true;
   // SND_NODEFAULT or not, a file that cannot be played is silence: there is no
   // default sound here to play instead.
-  const std::string path = HostPath(name, app_path_);
-  if (!IsFile(path.c_str()) || !OpenAudio()) return false;
-  Mix_Chunk* wave = Wave(path);
+  Mix_Chunk* wave = Wave(HostPath(name, app_path_));
   if (!wave) return false;
   const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
   if (Mix_PlayChannel(kWaveChannel, wave, loop ? -1 : 0) < 0) return false;

@@ -27,8 +27,8 @@ volatile sig_atomic_t end_requested = 0;
 // program not get there (stuck in a library, a frozen display), the process ends
 // by itself a second later; the sound goes with it.
 void OnEndSignal(int) {
+  if (!end_requested) alarm(1);  // counted from the first request; later ones do not defer it
   end_requested = 1;
-  alarm(1);
 }
 
 void OnOverdue(int) { _exit(0); }

@@ -104,19 +104,16 @@ SDL_Renderer* CreateRenderer(SDL_Window* window) {
 
 // --- the animated picture control ---
 
+// Of the saved properties only the back colour changes what is shown: the extents
+// repeat the layout's size, and appearance 0 and borderstyle 0 draw no frame.
 SdlSprite::SdlSprite(SDL_Renderer* renderer, const SpriteLayout& layout, std::string app_path)
     : renderer_(renderer), name_(layout.name), app_path_(std::move(app_path)),
       left_(layout.place.left), top_(layout.place.top), width_(layout.place.width),
-      height_(layout.place.height) {}
+      height_(layout.place.height), back_color_(Resolve(layout.backcolor)) {}
 
 SdlSprite::~SdlSprite() { FreeFrames(); }
 
-void SdlSprite::ReadProperties(const std::vector<SavedProperty>& properties) {
-  // The extents repeat the layout's size; appearance 0 and borderstyle 0 draw no
-  // frame. Only the back colour changes what is shown.
-  for (const SavedProperty& p : properties)
-    if (p.name == "backcolor") back_color_ = Colour(std::get<int32_t>(p.value));
-}
+
 
 void SdlSprite::FreeFrames() {
   for (SDL_Texture* t : frames_) SDL_DestroyTexture(t);
@@ -213,7 +210,6 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
       case ControlRef::kSprite: {
         const SpriteLayout& s = layout.sprites[control.sprite - 1];
         auto sprite = std::make_unique<SdlSprite>(renderer_, s, app_path);
-        sprite->ReadProperties(s.SavedProperties());
         z_order_.push_back(sprite.get());
         sprites_[control.sprite - 1] = std::move(sprite);
         break;

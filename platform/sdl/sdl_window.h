@@ -20,8 +20,6 @@ class SdlSprite final : public Sprite {
  public:
   SdlSprite(SDL_Renderer* renderer, const SpriteLayout& layout, std::string app_path);
   ~SdlSprite() override;
-  // Takes the saved properties in the order the layout gives them.
-  void ReadProperties(const std::vector<SavedProperty>& properties);
 
   void SetPictureFile(const std::string& path) override;
   float Left() const override { return left_; }
@@ -38,7 +36,7 @@ class SdlSprite final : public Sprite {
   SDL_Renderer* renderer_;
   std::string name_, app_path_;
   float left_, top_, width_, height_;
-  Colour back_color_ = kBlack;
+  Colour back_color_;
   gif::Animation animation_;  // delays and size; the pixels live in frames_
   std::vector<SDL_Texture*> frames_;
   uint64_t start_ms_ = 0;

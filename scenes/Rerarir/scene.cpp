@@ -23,7 +23,8 @@ const saver::Scene kScene{
     .stack_anigif3 = false,
     .StackGap = 0,
     .sprites_move = true,
-    .WalkStep = 50, .FlyStep = 150, .WalkRestart = -200, .FlyOvershoot = 200, .FlyRestart = -300,
+    .WalkStep = 50, .FlyStep = kFlyStep, .WalkRestart = kWalkRestart, .FlyOvershoot = kFlyOvershoot,
+    .FlyRestart = kFlyRestart,
     .layout = {
         .caption = "Form1",
         .client_area = {0, 0, 12000, 9450},

@@ -4,6 +4,7 @@ and silence with a normal run when a sound file is missing."""
 
 import os
 import shutil
+import subprocess
 import time
 import unittest
 
@@ -33,6 +34,42 @@ class Sound(SessionTest):
         self.assertTrue(self.x.ended_within(process, 1.0), name + " did not end")
         self.assertEqual(process.returncode, 0)
         return audio
+
+    def refocus(self, process, window):
+        """Takes the focus away to another window and gives it back: a re-activation."""
+        other = subprocess.Popen([os.path.join(BUILD, "tests", "host_window"), "50", "50"], env=self.x.env,
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.addCleanup(self.x.stop, other)
+        other_window = other.stdout.readline().strip()
+        self.x.x("xdotool", "windowfocus", "--sync", other_window)
+        time.sleep(0.2)
+        self.x.x("xdotool", "windowfocus", "--sync", window)
+
+    def test_a_reactivation_restarts_rerarirs_wave_without_loading_it_again(self):
+        # A 3 s loop: a tone of 0.3 s, then silence. Focus taken away and given back
+        # at about 1.3 s starts the tone again there, long before the loop would, and
+        # from what was decoded at the start: the file is gone by then.
+        folder = os.path.join(self.x.tmp, "refocus")
+        os.makedirs(folder)
+        shutil.copy(program("Rerarir"), folder)
+        write_wave(os.path.join(folder, "walk.wav"), 0.3, 2.7)
+        audio = os.path.join(folder, "audio.raw")
+        process = self.x.run([os.path.join(folder, "Rerarir")],
+                             env={"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": audio})
+        self.addCleanup(self.x.stop, process)
+        window = self.x.window_of(process)
+        self.assertIsNotNone(window)
+        time.sleep(1.0)
+        os.remove(os.path.join(folder, "walk.wav"))  # what was decoded plays again
+        self.refocus(process, window)
+        time.sleep(1.0)
+        self.x.x("xdotool", "key", "a")
+        self.assertTrue(self.x.ended_within(process, 1.0))
+        peaks = loudness(audio, WINDOW_S)
+        onsets = [i * WINDOW_S for i in range(len(peaks)) if peaks[i] > 3000 and (i == 0 or peaks[i - 1] <= 3000)]
+        self.assertEqual(len(onsets), 2, onsets)
+        self.assertGreater(onsets[1] - onsets[0], 0.9)
+        self.assertLess(onsets[1] - onsets[0], 2.5)  # not the loop's own restart at 3 s
 
     def test_tunelight_plays_its_song_once_and_is_silent_after(self):
         song = lambda path: write_midi(path, [(60, 1), (64, 1)])  # one second at 120 bpm
