@@ -13,7 +13,7 @@ target_include_directories(platform INTERFACE ${PROJECT_SOURCE_DIR})
 add_library(saver STATIC saver/form1.cpp saver/module1.cpp)
 target_link_libraries(saver PUBLIC platform)
 add_library(platform_win32 STATIC
-  platform/gif/gif_scan.cpp platform/win32/win32_platform.cpp platform/win32/win32_window.cpp
+  platform/shared/gif/gif_scan.cpp platform/win32/win32_platform.cpp platform/win32/win32_window.cpp
   platform/win32/win32_gif.cpp)
 target_link_libraries(platform_win32 PUBLIC platform gdiplus shlwapi winmm gdi32 user32 ole32)
 
@@ -27,9 +27,10 @@ foreach(name IN LISTS DELIVERABLES)
   target_include_directories(scene_${name} PRIVATE ${DOTFALL_NATIVE_BUILD}/gen/${name})
   target_link_libraries(scene_${name} PUBLIC saver)
 
-  add_executable(${name} WIN32 scenes/main_win32.cpp ${CMAKE_BINARY_DIR}/gen/${name}/version.rc)
+  add_executable(${name} WIN32 scenes/main.cpp ${CMAKE_BINARY_DIR}/gen/${name}/version.rc)
   target_compile_definitions(${name} PRIVATE
-    SCENE_HEADER="scenes/${name}/scene.h" SCENE_NAMESPACE=scenes::${name})
+    SCENE_HEADER="scenes/${name}/scene.h" SCENE_NAMESPACE=scenes::${name}
+    PLATFORM_HEADER="platform/win32/win32_platform.h" PLATFORM_CLASS=platform::win32::Win32Platform)
   target_link_libraries(${name} PRIVATE scene_${name} platform_win32)
   get_filename_component(stem ${FILE_NAME} NAME_WE)
   get_filename_component(extension ${FILE_NAME} EXT)

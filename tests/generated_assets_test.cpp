@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gif/gif_animation.h"
+#include "platform/shared/gif/gif_animation.h"
 #include "scenes/Flitter/scene.h"
 #include "scenes/Rerarir/scene.h"
 #include "scenes/Tunelight/scene.h"

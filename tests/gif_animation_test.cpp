@@ -1,5 +1,5 @@
 // The animated picture control's GIF loading: limits, decoding, disposal, timing.
-#include "platform/gif/gif_animation.h"
+#include "platform/shared/gif/gif_animation.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>

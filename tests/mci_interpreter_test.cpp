@@ -1,5 +1,5 @@
 // The media command strings as the interpreter reads them, on a recording device.
-#include "platform/mci/mci_interpreter.h"
+#include "platform/shared/mci/mci_interpreter.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -3,8 +3,8 @@
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
-#include "platform/host_path.h"
-#include "platform/timer_clock.h"
+#include "platform/shared/host_path.h"
+#include "platform/shared/timer_clock.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The limits on sound files, with files built byte by byte here and every size
 // worked out by hand.
-#include "platform/sound/sound_check.h"
+#include "platform/shared/sound/sound_check.h"
 
 #include <gtest/gtest.h>
 

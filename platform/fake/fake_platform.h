@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/window_state.h"
+#include "platform/shared/window_state.h"
 
 namespace platform::fake {
 

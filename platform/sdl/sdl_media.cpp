@@ -7,9 +7,9 @@
 
 #include <dlfcn.h>
 
-#include "platform/host_path.h"
+#include "platform/shared/host_path.h"
 #include "platform/sdl/sdl_parts.h"
-#include "platform/sound/sound_check.h"
+#include "platform/shared/sound/sound_check.h"
 
 namespace platform::sdl {
 

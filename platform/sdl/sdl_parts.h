@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/mci/mci_interpreter.h"
+#include "platform/shared/mci/mci_interpreter.h"
 #include "platform/platform.h"
-#include "platform/std_random.h"
+#include "platform/shared/std_random.h"
 
 namespace platform::sdl {
 

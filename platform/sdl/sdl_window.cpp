@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/host_path.h"
+#include "platform/shared/host_path.h"
 #include "platform/sdl/sdl_parts.h"
 
 namespace platform::sdl {

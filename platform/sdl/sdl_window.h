@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/gif/gif_animation.h"
+#include "platform/shared/gif/gif_animation.h"
 #include "platform/platform.h"
-#include "platform/timer_clock.h"
-#include "platform/window_state.h"
+#include "platform/shared/timer_clock.h"
+#include "platform/shared/window_state.h"
 
 namespace platform::sdl {
 

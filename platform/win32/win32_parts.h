@@ -8,9 +8,9 @@
 
 // Before the Windows headers, whose macros RGB and SND_* would clash with them.
 #include "platform/canvas.h"
-#include "platform/gif/gif_animation.h"
+#include "platform/shared/gif/gif_animation.h"
 #include "platform/platform.h"
-#include "platform/window_state.h"
+#include "platform/shared/window_state.h"
 
 #include <windows.h>
 

@@ -12,7 +12,7 @@ using std::min;
 }  // namespace Gdiplus
 #include <gdiplus.h>
 
-#include "platform/std_random.h"
+#include "platform/shared/std_random.h"
 #include "platform/win32/win32_parts.h"
 
 // The engine's calls bear the names of the ANSI functions, which the Windows

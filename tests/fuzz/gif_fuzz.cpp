@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/gif/gif_animation.h"
+#include "platform/shared/gif/gif_animation.h"
 #include "tests/fuzz/memory_account.h"
 
 namespace {

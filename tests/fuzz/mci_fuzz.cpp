@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "platform/mci/mci_interpreter.h"
+#include "platform/shared/mci/mci_interpreter.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sound/sound_check.h"
+#include "platform/shared/sound/sound_check.h"
 #include "tests/fuzz/memory_account.h"
 
 namespace {

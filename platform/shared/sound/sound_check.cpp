@@ -1,6 +1,6 @@
 // The structure of WAV and Standard MIDI files, walked to hold them to limits before
 // the sound libraries see them. Shared by every backend.
-#include "platform/sound/sound_check.h"
+#include "platform/shared/sound/sound_check.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // GIF loading for the animated picture control on Linux: giflib decodes what the
 // block scan admits, and frames are composited by their disposal.
-#include "platform/gif/gif_animation.h"
+#include "platform/shared/gif/gif_animation.h"
 
 #include <fcntl.h>
 #include <gif_lib.h>

@@ -1,7 +1,7 @@
 // The media command interpreter. "OPEN <file> TYPE <type> ALIAS <alias>" is read
 // from its end: the keyword pairs are taken off the right, and what stays is the
 // file, blanks and all, so a path with blanks opens without quotation marks.
-#include "platform/mci/mci_interpreter.h"
+#include "platform/shared/mci/mci_interpreter.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cctype>
 #include <vector>
 
-#include "platform/host_path.h"
+#include "platform/shared/host_path.h"
 
 namespace platform::mci {
 

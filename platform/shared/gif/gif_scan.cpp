@@ -2,7 +2,7 @@
 // an animation's timing. Shared by every backend's picture control.
 #include <cstring>
 
-#include "platform/gif/gif_animation.h"
+#include "platform/shared/gif/gif_animation.h"
 
 namespace platform::gif {
 
