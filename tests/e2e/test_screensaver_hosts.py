@@ -20,6 +20,9 @@ from xsession import BUILD, XSession, stops_growing
 
 SCREEN_SAVERS = os.environ.get("DOTFALL_HOST_SAVERS", " ".join(xsession.SCREEN_SAVERS)).split()
 NOBODY = 65534
+# Runs a command as the ordinary user in place (no process of its own in between, as
+# runuser would keep), so that stopping what a test started stops the program itself.
+AS_USER = ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-groups", "--"]
 CYCLES = int(os.environ.get("DOTFALL_HOST_CYCLES", "20"))
 
 
@@ -103,7 +106,7 @@ class Host(unittest.TestCase):
 
     def as_user(self, args, env=None, **kwargs):
         """Runs args as the ordinary user in this desktop."""
-        full = ["runuser", "-u", "nobody", "--", "env", "HOME=" + self.home, "DISPLAY=" + self.x.display]
+        full = AS_USER + ["env", "HOME=" + self.home, "DISPLAY=" + self.x.display]
         full += ["%s=%s" % item for item in (env or {}).items()]
         return subprocess.Popen(full + list(args), cwd=self.home, **kwargs)
 
@@ -190,9 +193,10 @@ class XScreenSaver(Host):
                               stderr=subprocess.STDOUT)
         self.addCleanup(self.x.stop, daemon)
         self.assertTrue(wait_for(lambda: subprocess.run(
-            ["runuser", "-u", "nobody", "--", "env", "HOME=" + self.home, "DISPLAY=" + self.x.display,
+            AS_USER + ["env", "HOME=" + self.home, "DISPLAY=" + self.x.display,
              "xscreensaver-command", "-time"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0,
             10.0, 0.2), "xscreensaver did not start")
+        self.assertIsNone(daemon.poll(), "this xscreensaver did not start: another one answers")
 
     def select(self, number):
         self.command("xscreensaver-command", "-select", str(number))
@@ -233,7 +237,7 @@ class XScreenSaver(Host):
         config = os.path.join(self.usr, "share", "xscreensaver", "config")
         script = 'mount --bind "$1" /usr/share/xscreensaver/config && shift && exec "$@"'
         _, env = self.audio_env()
-        full = ["unshare", "-m", "sh", "-c", script, "sh", config, "runuser", "-u", "nobody", "--", "env",
+        full = ["unshare", "-m", "sh", "-c", script, "sh", config] + AS_USER + ["env",
                 "HOME=" + self.home, "DISPLAY=" + self.x.display] + ["%s=%s" % item for item in env.items()]
         for cycle in range(3):
             settings = subprocess.Popen(full + ["xscreensaver-settings"], cwd=self.home,
@@ -260,7 +264,7 @@ class MateScreenSaver(Host):
     mount namespace of its own, and talks to it over a session bus of its own."""
 
     def setUp(self):
-        bus = subprocess.run(["runuser", "-u", "nobody", "--", "dbus-daemon", "--session", "--fork",
+        bus = subprocess.run(AS_USER + ["dbus-daemon", "--session", "--fork",
                               "--print-address=1", "--print-pid=1"], check=True, stdout=subprocess.PIPE,
                              text=True).stdout.split()
         self.bus, bus_pid = bus[0], int(bus[1])
@@ -283,7 +287,7 @@ class MateScreenSaver(Host):
                 os.symlink(os.path.realpath(os.path.join(self.usr, "libexec", "xscreensaver", saver)),
                            os.path.join(hacks, saver))
         script = 'mount --bind "$1" /usr/libexec/xscreensaver && shift && exec "$@"'
-        full = ["unshare", "-m", "sh", "-c", script, "sh", hacks, "runuser", "-u", "nobody", "--", "env",
+        full = ["unshare", "-m", "sh", "-c", script, "sh", hacks] + AS_USER + ["env",
                 "HOME=" + self.home, "DISPLAY=" + self.x.display]
         full += ["%s=%s" % item for item in self.env().items()]
         self.log = open(os.path.join(self.top, "mate-%s.log" % name), "w+")
