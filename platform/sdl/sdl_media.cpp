@@ -96,9 +96,10 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
     *error = mci::kCannotLoadDriver;
     return 0;
   }
+  const sound::MidiLimits limits;
   std::string why;
-  std::optional<std::vector<uint8_t>> bytes = sound::ReadSmallFile(host_path, sound::MidiLimits{}.max_file_bytes, &why);
-  if (!bytes || !sound::CheckMidi(bytes->data(), bytes->size(), sound::MidiLimits{}, &why)) {
+  std::optional<std::vector<uint8_t>> bytes = sound::ReadSmallFile(host_path, limits.max_file_bytes, &why);
+  if (!bytes || !sound::CheckMidi(bytes->data(), bytes->size(), limits, &why)) {
     Refused(host_path, why);
     *error = mci::kInvalidFile;
     return 0;
