@@ -28,13 +28,8 @@ void Say(const char* what, long long count, long long ns) {
   if (write(fd, line, size_t(n)) < 0) return;
 }
 
-}  // namespace
-
-extern "C" void SDL_RenderPresent(SDL_Renderer* renderer) {
-  using Present = void (*)(SDL_Renderer*);
-  static const auto real = reinterpret_cast<Present>(dlsym(RTLD_NEXT, "SDL_RenderPresent"));
+void Presented() {
   static long long count = 0, last_report = 0;
-  real(renderer);
   const long long now = NowNs();
   if (++count == 1) {
     Say("first", count, now);
@@ -43,4 +38,32 @@ extern "C" void SDL_RenderPresent(SDL_Renderer* renderer) {
     Say("count", count, now);
     last_report = now;
   }
+}
+
+template <typename Function>
+Function Real(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+// A frame is presented through a renderer, or by sending the window's surface.
+extern "C" void SDL_RenderPresent(SDL_Renderer* renderer) {
+  static const auto real = Real<void (*)(SDL_Renderer*)>("SDL_RenderPresent");
+  real(renderer);
+  Presented();
+}
+
+extern "C" int SDL_UpdateWindowSurface(SDL_Window* window) {
+  static const auto real = Real<int (*)(SDL_Window*)>("SDL_UpdateWindowSurface");
+  const int result = real(window);
+  Presented();
+  return result;
+}
+
+extern "C" int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int count) {
+  static const auto real = Real<int (*)(SDL_Window*, const SDL_Rect*, int)>("SDL_UpdateWindowSurfaceRects");
+  const int result = real(window, rects, count);
+  Presented();
+  return result;
 }

@@ -3,6 +3,7 @@
 // so that presenting uploads only the tiles that changed since the last present.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -64,6 +65,24 @@ class Canvas {
   int TilesY() const { return tiles_y_; }
   bool TileDirty(int tx, int ty) const { return dirty_[size_t(ty) * tiles_x_ + tx] != 0; }
   void ClearDirty() { dirty_.assign(dirty_.size(), 0); }
+
+  // Calls run(x, y, width, height), in pixels, for each run of dirty tiles along a
+  // row of tiles, clipped to the canvas, top row first.
+  template <typename Run>
+  void ForEachDirtyRun(Run&& run) const {
+    for (int ty = 0; ty < tiles_y_; ++ty) {
+      for (int tx = 0; tx < tiles_x_;) {
+        if (!TileDirty(tx, ty)) {
+          ++tx;
+          continue;
+        }
+        const int first = tx;
+        while (tx < tiles_x_ && TileDirty(tx, ty)) ++tx;
+        const int x = first * kTileSize, y = ty * kTileSize;
+        run(x, y, std::min(tx * kTileSize, width_px_) - x, std::min(kTileSize, height_px_ - y));
+      }
+    }
+  }
 
   // While a trace is attached, every PSet call is appended to it.
   void AttachTrace(std::vector<TracedPoint>* trace) { trace_ = trace; }

@@ -53,8 +53,8 @@ TTF_Font* OpenFitting(const std::string& file, int index, int max_height_px) {
 
 }  // namespace
 
-SdlLabel::SdlLabel(SDL_Renderer* renderer, const LabelLayout& layout)
-    : renderer_(renderer), place_(layout.place), fore_color_(layout.fore_color),
+SdlLabel::SdlLabel(Screen& screen, const LabelLayout& layout)
+    : screen_(screen), place_(layout.place), fore_color_(layout.fore_color),
       back_color_(layout.back_color), caption_(layout.caption) {
   std::string file;
   int index = 0;
@@ -73,30 +73,20 @@ SdlLabel::SdlLabel(SDL_Renderer* renderer, const LabelLayout& layout)
     Report("banner text");
     return;
   }
-  text_ = SDL_CreateTextureFromSurface(renderer_, surface);
-  text_w_ = surface->w;
-  text_h_ = surface->h;
+  // The blended line comes as 0xAARRGGBB.
+  text_ = screen_.MakePicture(static_cast<const uint32_t*>(surface->pixels), surface->w, surface->h,
+                              surface->pitch);
   SDL_FreeSurface(surface);
-  if (!text_) Report("banner texture");
-}
-
-SdlLabel::~SdlLabel() {
-  if (text_) SDL_DestroyTexture(text_);
 }
 
 void SdlLabel::Draw() {
   const SDL_Rect rect{int(place_.left) / kTwipsPerPixel, int(place_.top) / kTwipsPerPixel,
                       int(place_.width) / kTwipsPerPixel, int(place_.height) / kTwipsPerPixel};
-  SDL_SetRenderDrawColor(renderer_, uint8_t(RedOf(back_color_)), uint8_t(GreenOf(back_color_)),
-                         uint8_t(BlueOf(back_color_)), 255);
-  SDL_RenderFillRect(renderer_, &rect);
+  screen_.Fill(rect, back_color_);
   if (!text_) return;
-  SDL_SetTextureColorMod(text_, uint8_t(RedOf(fore_color_)), uint8_t(GreenOf(fore_color_)),
-                         uint8_t(BlueOf(fore_color_)));
   // One line, clipped to the banner's rectangle.
-  const SDL_Rect source{0, 0, std::min(text_w_, rect.w), std::min(text_h_, rect.h)};
-  const SDL_Rect target{rect.x, rect.y, source.w, source.h};
-  SDL_RenderCopy(renderer_, text_, &source, &target);
+  const SDL_Rect source{0, 0, std::min(text_.width(), rect.w), std::min(text_.height(), rect.h)};
+  screen_.Draw(text_, source, {rect.x, rect.y, source.w, source.h}, fore_color_);
 }
 
 }  // namespace platform::sdl

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <string_view>
 
 #include "platform/shared/host_path.h"
 #include "platform/sdl/sdl_parts.h"
@@ -21,11 +20,6 @@ Colour Resolve(Colour colour) {
 }
 
 int Px(float twips) { return int(std::floor(twips / float(kTwipsPerPixel))); }
-
-void SetDrawColour(SDL_Renderer* renderer, Colour colour) {
-  SDL_SetRenderDrawColor(renderer, uint8_t(RedOf(colour)), uint8_t(GreenOf(colour)),
-                         uint8_t(BlueOf(colour)), 255);
-}
 
 // Key, button and modifier codes as the handlers receive them.
 int16_t ShiftState(uint16_t mod) {
@@ -64,65 +58,20 @@ int16_t Buttons(uint32_t state) {
                  ((state & SDL_BUTTON_MMASK) ? 4 : 0));
 }
 
-bool IsSoftwareGl(SDL_Renderer* renderer) {
-  SDL_RendererInfo info;
-  SDL_GetRendererInfo(renderer, &info);
-  if (std::string_view(info.name).substr(0, 6) != "opengl") return false;
-  using GetString = const unsigned char* (*)(unsigned);
-  constexpr unsigned kGlRenderer = 0x1F01;
-  auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
-  const char* gl = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
-  const std::string_view name = gl ? gl : "";
-  return name.find("llvmpipe") != std::string_view::npos ||
-         name.find("softpipe") != std::string_view::npos || name.find("swrast") != std::string_view::npos;
-}
-
-// The renderer, in this order: a GPU renderer that waits for the display's refresh,
-// where the display offers direct rendering and its OpenGL is not a software
-// rasteriser (llvmpipe under Xvfb or in a virtual machine is slower than SDL's own
-// software renderer and has been seen to stall for good inside a texture upload);
-// else SDL's software renderer; else whatever the display offers (a Wayland
-// compositor gives no framebuffer to the software renderer). SDL_RENDER_DRIVER
-// still chooses, where it is set.
-SDL_Renderer* CreateRenderer(SDL_Window* window) {
-  if (SDL_GetHint(SDL_HINT_RENDER_DRIVER)) return SDL_CreateRenderer(window, -1, 0);
-  if (DirectRenderingOffered(window)) {
-    if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED |
-                                                                    SDL_RENDERER_PRESENTVSYNC)) {
-      if (!IsSoftwareGl(renderer)) return renderer;
-      SDL_DestroyRenderer(renderer);
-    }
-  }
-  // Presenting the software renderer's frame must not go through OpenGL either.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) return renderer;
-  SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
-  return SDL_CreateRenderer(window, -1, 0);
-}
-
 }  // namespace
 
 // --- the animated picture control ---
 
 // Of the saved properties only the back colour changes what is shown: the extents
 // repeat the layout's size, and appearance 0 and borderstyle 0 draw no frame.
-SdlSprite::SdlSprite(SDL_Renderer* renderer, const SpriteLayout& layout, std::string app_path)
-    : renderer_(renderer), name_(layout.name), app_path_(std::move(app_path)),
+SdlSprite::SdlSprite(Screen& screen, const SpriteLayout& layout, std::string app_path)
+    : screen_(screen), name_(layout.name), app_path_(std::move(app_path)),
       left_(layout.place.left), top_(layout.place.top), width_(layout.place.width),
       height_(layout.place.height), back_color_(Resolve(layout.backcolor)) {}
 
-SdlSprite::~SdlSprite() { FreeFrames(); }
-
-
-
-void SdlSprite::FreeFrames() {
-  for (SDL_Texture* t : frames_) SDL_DestroyTexture(t);
+void SdlSprite::SetPictureFile(const std::string& path) {
   frames_.clear();
   animation_ = {};
-}
-
-void SdlSprite::SetPictureFile(const std::string& path) {
-  FreeFrames();
   std::string why;
   std::optional<gif::Animation> loaded = gif::Load(HostPath(path, app_path_), gif::Limits{}, &why);
   if (!loaded) {
@@ -130,16 +79,12 @@ void SdlSprite::SetPictureFile(const std::string& path) {
     return;
   }
   for (gif::Frame& frame : loaded->frames) {
-    SDL_Texture* texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                             SDL_TEXTUREACCESS_STATIC, loaded->width, loaded->height);
-    if (!texture) {
-      Report("sprite texture");
-      FreeFrames();
+    Picture picture = screen_.MakePicture(frame.argb.data(), loaded->width, loaded->height, loaded->width * 4);
+    if (!picture) {
+      frames_.clear();
       return;
     }
-    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
-    SDL_UpdateTexture(texture, nullptr, frame.argb.data(), loaded->width * 4);
-    frames_.push_back(texture);
+    frames_.push_back(std::move(picture));
     std::vector<uint32_t>().swap(frame.argb);
   }
   animation_ = std::move(*loaded);
@@ -148,13 +93,11 @@ void SdlSprite::SetPictureFile(const std::string& path) {
 
 void SdlSprite::Draw(uint64_t now_ms) {
   const SDL_Rect rect{Px(left_), Px(top_), Px(width_), Px(height_)};
-  SetDrawColour(renderer_, back_color_);
-  SDL_RenderFillRect(renderer_, &rect);
+  screen_.Fill(rect, back_color_);
   if (frames_.empty()) return;
-  SDL_Texture* frame = frames_[animation_.FrameAt(now_ms - start_ms_)];
+  const Picture& frame = frames_[animation_.FrameAt(now_ms - start_ms_)];
   const SDL_Rect source{0, 0, std::min(animation_.width, rect.w), std::min(animation_.height, rect.h)};
-  const SDL_Rect target{rect.x, rect.y, source.w, source.h};
-  SDL_RenderCopy(renderer_, frame, &source, &target);
+  screen_.Draw(frame, source, {rect.x, rect.y, source.w, source.h});
 }
 
 // --- the window ---
@@ -194,11 +137,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
   // would reach for a session bus at the first focus and, where none runs, start one.
   SDL_StopTextInput();
   if (!hosted_) SetIcon(layout.icon);
-  renderer_ = CreateRenderer(window_);
-  if (!renderer_) {
-    Report("create renderer");
-    std::exit(1);
-  }
+  screen_ = std::make_unique<Screen>(window_);
   int w = 0, h = 0;
   SDL_GetWindowSize(window_, &w, &h);
   ResizeCanvas(w, h);
@@ -209,13 +148,13 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     switch (control.kind) {
       case ControlRef::kSprite: {
         const SpriteLayout& s = layout.sprites[control.sprite - 1];
-        auto sprite = std::make_unique<SdlSprite>(renderer_, s, app_path);
+        auto sprite = std::make_unique<SdlSprite>(*screen_, s, app_path);
         z_order_.push_back(sprite.get());
         sprites_[control.sprite - 1] = std::move(sprite);
         break;
       }
       case ControlRef::kLabel:
-        label_ = std::make_unique<SdlLabel>(renderer_, layout.label);
+        label_ = std::make_unique<SdlLabel>(*screen_, layout.label);
         break;
       case ControlRef::kTimer:
         break;  // its interval and state were taken above
@@ -236,20 +175,14 @@ void SdlWindow::SetIcon(const IconPicture& icon) {
 SdlWindow::~SdlWindow() {
   sprites_.clear();
   label_.reset();
-  if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
+  screen_.reset();
   if (window_) SDL_DestroyWindow(window_);
 }
 
 void SdlWindow::ResizeCanvas(int width_px, int height_px) {
+  // SDL reports the size a full-screen window was created at once more, as a change.
+  if (width_px == canvas_.WidthPx() && height_px == canvas_.HeightPx()) return;
   canvas_.Resize(width_px, height_px, back_argb_);
-  if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
-  canvas_texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                      SDL_TEXTUREACCESS_STATIC, width_px, height_px);
-  if (!canvas_texture_) {
-    Report("create canvas");
-    std::exit(1);
-  }
 }
 
 Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1)); }
@@ -316,36 +249,14 @@ int16_t SdlWindow::DoEvents() {
   const uint64_t now = SDL_GetTicks64();
   if (state_.loaded() && timer_enabled_ && timer_.Due(now)) state_.Tick();
   if (state_.loaded()) {
-    UploadCanvas();
     Compose(now);
     Present();
   }
   return state_.EndStep();
 }
 
-void SdlWindow::UploadCanvas() {
-  const int tile = Canvas::kTileSize;
-  for (int ty = 0; ty < canvas_.TilesY(); ++ty) {
-    for (int tx = 0; tx < canvas_.TilesX();) {
-      if (!canvas_.TileDirty(tx, ty)) {
-        ++tx;
-        continue;
-      }
-      const int first = tx;
-      while (tx < canvas_.TilesX() && canvas_.TileDirty(tx, ty)) ++tx;
-      SDL_Rect run{first * tile, ty * tile, 0, 0};
-      run.w = std::min(tx * tile, canvas_.WidthPx()) - run.x;
-      run.h = std::min(tile, canvas_.HeightPx() - run.y);
-      SDL_UpdateTexture(canvas_texture_, &run,
-                        canvas_.Pixels() + size_t(run.y) * size_t(canvas_.WidthPx()) + size_t(run.x),
-                        canvas_.PitchBytes());
-    }
-  }
-  canvas_.ClearDirty();
-}
-
 void SdlWindow::Compose(uint64_t now_ms) {
-  SDL_RenderCopy(renderer_, canvas_texture_, nullptr, nullptr);
+  screen_->DrawCanvas(canvas_);
   label_->Draw();
   for (SdlSprite* sprite : z_order_) sprite->Draw(now_ms);
 }

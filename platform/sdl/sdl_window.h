@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sdl/sdl_screen.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/platform.h"
 #include "platform/shared/timer_clock.h"
@@ -18,8 +19,7 @@ namespace platform::sdl {
 
 class SdlSprite final : public Sprite {
  public:
-  SdlSprite(SDL_Renderer* renderer, const SpriteLayout& layout, std::string app_path);
-  ~SdlSprite() override;
+  SdlSprite(Screen& screen, const SpriteLayout& layout, std::string app_path);
 
   void SetPictureFile(const std::string& path) override;
   float Left() const override { return left_; }
@@ -31,31 +31,27 @@ class SdlSprite final : public Sprite {
   void Draw(uint64_t now_ms);
 
  private:
-  void FreeFrames();
-
-  SDL_Renderer* renderer_;
+  Screen& screen_;
   std::string name_, app_path_;
   float left_, top_, width_, height_;
   Colour back_color_;
   gif::Animation animation_;  // delays and size; the pixels live in frames_
-  std::vector<SDL_Texture*> frames_;
+  std::vector<Picture> frames_;
   uint64_t start_ms_ = 0;
 };
 
 class SdlLabel final : public Label {
  public:
-  SdlLabel(SDL_Renderer* renderer, const LabelLayout& layout);
-  ~SdlLabel() override;
+  SdlLabel(Screen& screen, const LabelLayout& layout);
   void SetForeColor(Colour colour) override { fore_color_ = colour; }
   void Draw();
 
  private:
-  SDL_Renderer* renderer_;
+  Screen& screen_;
   Rect place_;
   Colour fore_color_, back_color_;
   std::string caption_;
-  SDL_Texture* text_ = nullptr;  // the caption in white; tinted to ForeColor when drawn
-  int text_w_ = 0, text_h_ = 0;
+  Picture text_;  // the caption in white; tinted to ForeColor when drawn
 };
 
 class SdlWindow final : public Window {
@@ -75,9 +71,9 @@ class SdlWindow final : public Window {
 
   // The parts of one step, open to benchmarks.
   void Dispatch(const SDL_Event& event);
-  void UploadCanvas();
   void Compose(uint64_t now_ms);
-  void Present() { SDL_RenderPresent(renderer_); }
+  void Present() { screen_->Present(); }
+  const char* Road() const { return screen_->Road(); }
 
  private:
   void SetIcon(const IconPicture& icon);
@@ -85,8 +81,7 @@ class SdlWindow final : public Window {
 
   WindowState state_;
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* canvas_texture_ = nullptr;
+  std::unique_ptr<Screen> screen_;
   Canvas canvas_;
   uint32_t back_argb_;
   std::unique_ptr<SdlLabel> label_;

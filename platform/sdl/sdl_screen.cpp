@@ -1,0 +1,318 @@
+// The frame over SDL: a GPU renderer, or the window's own surface.
+// Implements: Screen, Picture.
+#include "platform/sdl/sdl_screen.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+
+#include "platform/sdl/sdl_parts.h"
+
+namespace platform::sdl {
+
+namespace {
+
+bool IsSoftwareGl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  SDL_GetRendererInfo(renderer, &info);
+  if (std::string_view(info.name).substr(0, 6) != "opengl") return false;
+  using GetString = const unsigned char* (*)(unsigned);
+  constexpr unsigned kGlRenderer = 0x1F01;
+  auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const char* gl = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
+  const std::string_view name = gl ? gl : "";
+  return name.find("llvmpipe") != std::string_view::npos ||
+         name.find("softpipe") != std::string_view::npos || name.find("swrast") != std::string_view::npos;
+}
+
+}  // namespace
+
+// --- pictures ---
+
+Picture& Picture::operator=(Picture&& other) noexcept {
+  if (this != &other) {
+    this->~Picture();
+    texture_ = std::exchange(other.texture_, nullptr);
+    surface_ = std::exchange(other.surface_, nullptr);
+    width_ = other.width_;
+    height_ = other.height_;
+  }
+  return *this;
+}
+
+Picture::~Picture() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (surface_) SDL_FreeSurface(surface_);
+  texture_ = nullptr;
+  surface_ = nullptr;
+}
+
+// --- choosing the road ---
+
+// In this order: a GPU renderer that waits for the display's refresh, where the
+// display offers direct rendering and its OpenGL is not a software rasteriser
+// (llvmpipe under Xvfb or in a virtual machine is slower than drawing on the CPU and
+// has been seen to stall for good inside a texture upload); else the window's own
+// surface; else whatever renderer the display offers (a Wayland compositor has no
+// surface for a window).
+Screen::Screen(SDL_Window* window) : window_(window) {
+  const bool started =
+      SDL_GetHint(SDL_HINT_RENDER_DRIVER)
+          ? StartRenderer(0)
+          : (DirectRenderingOffered(window) &&
+             StartRenderer(SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC)) ||
+                StartSurface() || StartRenderer(0);
+  if (!started) {
+    Report("draw on the window");
+    std::exit(1);
+  }
+}
+
+bool Screen::StartRenderer(uint32_t flags) {
+  renderer_ = SDL_CreateRenderer(window_, -1, flags);
+  if (renderer_ && (flags & SDL_RENDERER_PRESENTVSYNC) && IsSoftwareGl(renderer_)) {
+    SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+  }
+  return renderer_ != nullptr;
+}
+
+bool Screen::StartSurface() {
+  // The surface must be the display's own memory (shared with the X server), not a
+  // texture that SDL would present through OpenGL.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (SDL_GetWindowSurface(window_)) return true;
+  SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  return false;
+}
+
+Screen::~Screen() {
+  if (canvas_surface_) SDL_FreeSurface(canvas_surface_);
+  if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+}
+
+const char* Screen::Road() const {
+  if (!renderer_) return "surface";
+  SDL_RendererInfo info;
+  return SDL_GetRendererInfo(renderer_, &info) == 0 ? info.name : "?";
+}
+
+Picture Screen::MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes) {
+  Picture picture;
+  if (renderer_) {
+    picture.texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                         width, height);
+    if (!picture.texture_) {
+      Report("picture texture");
+      return picture;
+    }
+    SDL_SetTextureBlendMode(picture.texture_, SDL_BLENDMODE_BLEND);
+    SDL_UpdateTexture(picture.texture_, nullptr, argb, pitch_bytes);
+  } else {
+    picture.surface_ = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!picture.surface_) {
+      Report("picture");
+      return picture;
+    }
+    SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, argb, pitch_bytes, SDL_PIXELFORMAT_ARGB8888,
+                      picture.surface_->pixels, picture.surface_->pitch);
+    SDL_SetSurfaceBlendMode(picture.surface_, SDL_BLENDMODE_BLEND);
+  }
+  picture.width_ = width;
+  picture.height_ = height;
+  ++pictures_made_;
+  return picture;
+}
+
+// --- one frame ---
+
+void Screen::DrawCanvas(Canvas& canvas) {
+  if (renderer_)
+    DrawCanvasOnGpu(canvas);
+  else
+    DrawCanvasOnSurface(canvas);
+  canvas.ClearDirty();
+}
+
+void Screen::DrawCanvasOnGpu(Canvas& canvas) {
+  if (!canvas_texture_ || texture_w_ != canvas.WidthPx() || texture_h_ != canvas.HeightPx()) {
+    if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
+    canvas_texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                        canvas.WidthPx(), canvas.HeightPx());
+    if (!canvas_texture_) {
+      Report("create canvas");
+      std::exit(1);
+    }
+    texture_w_ = canvas.WidthPx();
+    texture_h_ = canvas.HeightPx();
+    SDL_UpdateTexture(canvas_texture_, nullptr, canvas.Pixels(), canvas.PitchBytes());
+  } else {
+    canvas.ForEachDirtyRun([&](int x, int y, int w, int h) {
+      const SDL_Rect run{x, y, w, h};
+      SDL_UpdateTexture(canvas_texture_, &run, canvas.Pixels() + size_t(y) * size_t(canvas.WidthPx()) + size_t(x),
+                        canvas.PitchBytes());
+    });
+  }
+  SDL_RenderCopy(renderer_, canvas_texture_, nullptr, nullptr);
+}
+
+void Screen::DrawCanvasOnSurface(Canvas& canvas) {
+  ops_.clear();
+  changed_.clear();
+  frame_ = SDL_GetWindowSurface(window_);
+  if (!frame_) return;  // the window is going; nothing is drawn into it
+  // A window that changed size has a new surface, drawn whole.
+  whole_ = whole_ || frame_ != last_frame_ || frame_->pixels != last_pixels_;
+  last_frame_ = frame_;
+  last_pixels_ = frame_->pixels;
+  if (!canvas_surface_ || canvas_pixels_ != canvas.Pixels() || canvas_surface_->w != canvas.WidthPx() ||
+      canvas_surface_->h != canvas.HeightPx()) {
+    if (canvas_surface_) SDL_FreeSurface(canvas_surface_);
+    // Read as 0x..RRGGBB, so that copying to an X visual of depth 24 is a plain copy.
+    canvas_surface_ = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(canvas.Pixels()), canvas.WidthPx(),
+                                                         canvas.HeightPx(), 32, canvas.PitchBytes(),
+                                                         SDL_PIXELFORMAT_RGB888);
+    canvas_pixels_ = canvas.Pixels();
+    if (!canvas_surface_) {
+      Report("canvas");
+      std::exit(1);
+    }
+    SDL_SetSurfaceBlendMode(canvas_surface_, SDL_BLENDMODE_NONE);
+    whole_ = true;
+  }
+  if (whole_) {
+    changed_.push_back({0, 0, frame_->w, frame_->h});
+    return;
+  }
+  // A falling dot dirties tiles one above the other: runs that line up with one in
+  // the row above join it, so that fewer and larger rectangles go to the display.
+  size_t above = 0, above_end = 0, row = 0;  // the row above, and this row, in changed_
+  int row_y = -1;
+  canvas.ForEachDirtyRun([&](int x, int y, int w, int h) {
+    if (y != row_y) {
+      const bool adjacent = row_y >= 0 && y == row_y + Canvas::kTileSize;
+      above = adjacent ? row : changed_.size();
+      above_end = changed_.size();
+      row = changed_.size();
+      row_y = y;
+    }
+    while (above < above_end && changed_[above].x < x) ++above;
+    if (above < above_end && changed_[above].x == x && changed_[above].w == w) {
+      SDL_Rect joined = changed_[above];
+      joined.h += h;
+      changed_.push_back(joined);
+      changed_[above++].h = 0;  // carried on in this row
+    } else {
+      changed_.push_back({x, y, w, h});
+    }
+  });
+  std::erase_if(changed_, [](const SDL_Rect& rect) { return rect.h == 0; });
+}
+
+void Screen::Fill(const SDL_Rect& rect, Colour colour) {
+  if (renderer_) {
+    SDL_SetRenderDrawColor(renderer_, uint8_t(RedOf(colour)), uint8_t(GreenOf(colour)), uint8_t(BlueOf(colour)),
+                           255);
+    SDL_RenderFillRect(renderer_, &rect);
+    return;
+  }
+  ops_.push_back({{}, rect, nullptr, colour});
+}
+
+void Screen::Draw(const Picture& picture, const SDL_Rect& source, const SDL_Rect& target, Colour tint) {
+  if (picture.texture_) {
+    SDL_SetTextureColorMod(picture.texture_, uint8_t(RedOf(tint)), uint8_t(GreenOf(tint)), uint8_t(BlueOf(tint)));
+    SDL_RenderCopy(renderer_, picture.texture_, &source, &target);
+    return;
+  }
+  if (picture.surface_) ops_.push_back({source, target, picture.surface_, tint});
+}
+
+void Screen::Present() {
+  if (renderer_) return SDL_RenderPresent(renderer_);
+  if (!frame_) return;
+  if (whole_ || !SameOps() || !SpareCovered()) {
+    // What lay over the canvas last frame is taken away, and this frame's drawn anew.
+    for (const SDL_Rect& rect : covered_) CopyCanvas(rect);
+    for (const SDL_Rect& rect : changed_) CopyCanvas(rect);
+    covered_.clear();
+    for (const Op& op : ops_) {
+      SDL_Rect to = op.target;
+      if (op.picture) {
+        SDL_SetSurfaceColorMod(op.picture, uint8_t(RedOf(op.colour)), uint8_t(GreenOf(op.colour)),
+                               uint8_t(BlueOf(op.colour)));
+        SDL_Rect from = op.source;
+        SDL_BlitSurface(op.picture, &from, frame_, &to);
+      } else {
+        SDL_FillRect(frame_, &to, SDL_MapRGB(frame_->format, uint8_t(RedOf(op.colour)),
+                                             uint8_t(GreenOf(op.colour)), uint8_t(BlueOf(op.colour))));
+      }
+      covered_.push_back(op.target);
+      sent_.push_back(op.target);
+    }
+  }
+  // Only what lies on the window goes to the display.
+  const SDL_Rect bounds{0, 0, frame_->w, frame_->h};
+  size_t kept = 0;
+  for (size_t i = 0; i < sent_.size(); ++i) {
+    const SDL_Rect rect = sent_[i];
+    if (SDL_IntersectRect(&rect, &bounds, &sent_[kept])) ++kept;
+  }
+  SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(kept));
+  sent_.clear();
+  last_ops_.swap(ops_);
+  pictures_seen_ = pictures_made_;
+  whole_ = false;
+}
+
+bool Screen::SameOps() const {
+  if (pictures_made_ != pictures_seen_ || ops_.size() != last_ops_.size()) return false;
+  auto same = [](const SDL_Rect& a, const SDL_Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; };
+  for (size_t i = 0; i < ops_.size(); ++i) {
+    const Op &a = ops_[i], &b = last_ops_[i];
+    if (a.picture != b.picture || a.colour != b.colour || !same(a.source, b.source) || !same(a.target, b.target))
+      return false;
+  }
+  return true;
+}
+
+// Where nothing over the canvas changed, the changed parts of the canvas that no
+// fill hides are copied, and the controls stay as they are. False, having copied
+// nothing, where a changed part would show through a picture that is not on a fill.
+bool Screen::SpareCovered() {
+  shown_.clear();
+  for (const SDL_Rect& rect : changed_) Uncovered(rect, 0);
+  for (const SDL_Rect& rect : shown_)
+    for (const Op& op : ops_)
+      if (op.picture && SDL_HasIntersection(&rect, &op.target)) return false;
+  for (const SDL_Rect& rect : shown_) CopyCanvas(rect);
+  return true;
+}
+
+// Adds to shown_ the parts of rect that no fill from ops_[from] on covers.
+void Screen::Uncovered(const SDL_Rect& rect, size_t from) {
+  for (size_t i = from; i < ops_.size(); ++i) {
+    const SDL_Rect& fill = ops_[i].target;
+    if (ops_[i].picture || !SDL_HasIntersection(&rect, &fill)) continue;
+    const int top = rect.y, bottom = rect.y + rect.h, left = rect.x, right = rect.x + rect.w;
+    const int fill_top = std::max(top, fill.y), fill_bottom = std::min(bottom, fill.y + fill.h);
+    if (fill_top > top) Uncovered({left, top, rect.w, fill_top - top}, i + 1);
+    if (fill_bottom < bottom) Uncovered({left, fill_bottom, rect.w, bottom - fill_bottom}, i + 1);
+    if (fill.x > left) Uncovered({left, fill_top, fill.x - left, fill_bottom - fill_top}, i + 1);
+    if (fill.x + fill.w < right)
+      Uncovered({fill.x + fill.w, fill_top, right - (fill.x + fill.w), fill_bottom - fill_top}, i + 1);
+    return;
+  }
+  shown_.push_back(rect);
+}
+
+void Screen::CopyCanvas(const SDL_Rect& rect) {
+  SDL_Rect from = rect, to = rect;
+  SDL_BlitSurface(canvas_surface_, &from, frame_, &to);
+  sent_.push_back(rect);
+}
+
+}  // namespace platform::sdl

@@ -1,0 +1,106 @@
+// Where the form's frame is put together and shown, on one of two roads.
+//
+// Where the display offers a GPU renderer that waits for its refresh, every frame is
+// composed on the GPU from the canvas texture and presented whole. Elsewhere (no
+// direct rendering, a software rasteriser, a remote display) the frame is the
+// window's own surface, which keeps its pixels from frame to frame: only the canvas
+// tiles that changed and the controls are drawn into it, and only those rectangles
+// are sent to the display.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/canvas.h"
+#include "platform/colour.h"
+
+namespace platform::sdl {
+
+class Screen;
+
+// One picture the frame is drawn from: a sprite's frame or the banner's line, with
+// its own alpha. Made by the screen, for its road.
+class Picture {
+ public:
+  Picture() = default;
+  Picture(Picture&& other) noexcept { *this = std::move(other); }
+  Picture& operator=(Picture&& other) noexcept;
+  ~Picture();
+
+  explicit operator bool() const { return texture_ || surface_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ private:
+  friend class Screen;
+  SDL_Texture* texture_ = nullptr;  // the GPU road
+  SDL_Surface* surface_ = nullptr;  // the surface road
+  int width_ = 0, height_ = 0;
+};
+
+class Screen {
+ public:
+  // Chooses the road for the window; SDL_RENDER_DRIVER, where set, chooses a renderer.
+  // Ends the program when the window can be drawn on neither.
+  explicit Screen(SDL_Window* window);
+  ~Screen();
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  // "surface", or the name of the renderer.
+  const char* Road() const;
+
+  // A picture of width x height pixels, 0xAARRGGBB rows pitch_bytes apart; an empty
+  // picture (and one line on standard error) where the display refuses it.
+  Picture MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes);
+
+  // One frame: the canvas first (taking its changed tiles, and clearing their
+  // marks), then what is drawn over it in order, then Present.
+  void DrawCanvas(Canvas& canvas);
+  void Fill(const SDL_Rect& rect, Colour colour);
+  // The source part of picture at target's place, at the source's size, its colours
+  // multiplied by tint (white leaves them).
+  void Draw(const Picture& picture, const SDL_Rect& source, const SDL_Rect& target,
+            Colour tint = 0xFFFFFF);
+  void Present();
+
+ private:
+  bool StartRenderer(uint32_t flags);
+  bool StartSurface();
+  void DrawCanvasOnGpu(Canvas& canvas);
+  void DrawCanvasOnSurface(Canvas& canvas);
+
+  SDL_Window* window_;
+  SDL_Renderer* renderer_ = nullptr;  // the GPU road (or whatever renderer a display insists on)
+  SDL_Texture* canvas_texture_ = nullptr;
+  int texture_w_ = 0, texture_h_ = 0;
+
+  // The surface road. Drawing over the canvas is kept until Present, which draws
+  // it only where it differs from the last frame's.
+  struct Op {
+    SDL_Rect source, target;
+    SDL_Surface* picture;  // null for a fill
+    Colour colour;         // the fill's colour, or the picture's tint
+  };
+  bool SameOps() const;
+  bool SpareCovered();
+  void Uncovered(const SDL_Rect& rect, size_t from);
+  void CopyCanvas(const SDL_Rect& rect);
+
+  SDL_Surface* frame_ = nullptr;           // the window's surface this frame
+  SDL_Surface* last_frame_ = nullptr;      // and the last frame's: a new one is drawn whole
+  const void* last_pixels_ = nullptr;
+  bool whole_ = true;
+  SDL_Surface* canvas_surface_ = nullptr;  // the canvas's pixels, seen as a surface
+  const uint32_t* canvas_pixels_ = nullptr;
+  std::vector<SDL_Rect> changed_;  // this frame's changed parts of the canvas
+  std::vector<Op> ops_, last_ops_;  // what this frame and the last drew over the canvas
+  uint64_t pictures_made_ = 0, pictures_seen_ = 0;
+  std::vector<SDL_Rect> covered_;  // where the last drawing over the canvas lies
+  std::vector<SDL_Rect> shown_;    // changed parts that no fill hides
+  std::vector<SDL_Rect> sent_;     // this frame's rectangles to send to the display
+};
+
+}  // namespace platform::sdl

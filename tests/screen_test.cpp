@@ -1,0 +1,178 @@
+// The frame on the window's own surface, where only what changed is drawn again:
+// what the window shows after each frame, read back from the surface itself. SDL's
+// dummy video driver gives a window whose surface is plain memory.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/canvas.h"
+#include "platform/colour.h"
+#include "platform/sdl/sdl_screen.h"
+
+namespace {
+
+using platform::Canvas;
+using platform::RGB;
+using platform::sdl::Picture;
+using platform::sdl::Screen;
+
+constexpr int kW = 64, kH = 48;
+constexpr uint32_t kBlack = 0x000000, kGrey = 0x3C3C3C, kWhite = 0xFFFFFF;
+
+class SurfaceScreen : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    window_ = SDL_CreateWindow("screen", 0, 0, kW, kH, 0);
+    ASSERT_NE(window_, nullptr) << SDL_GetError();
+    screen_ = std::make_unique<Screen>(window_);
+    ASSERT_STREQ(screen_->Road(), "surface");
+    canvas_.Resize(kW, kH, platform::ToArgb(platform::kBlack));
+  }
+  void TearDown() override {
+    screen_.reset();
+    if (window_) SDL_DestroyWindow(window_);
+    SDL_Quit();
+  }
+
+  // Sets the point at pixel (x, y).
+  void Point(int x, int y, uint32_t rgb) {
+    canvas_.PSet(float(x * platform::kTwipsPerPixel), float(y * platform::kTwipsPerPixel),
+                 RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF)));
+  }
+
+  // What the window shows at (x, y), as 0xRRGGBB.
+  uint32_t Shown(int x, int y) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    uint32_t pixel;
+    std::memcpy(&pixel, static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
+    uint8_t r, g, b;
+    SDL_GetRGB(pixel, surface->format, &r, &g, &b);
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+  }
+
+  // A picture of w x h pixels, all of one 0xAARRGGBB value.
+  Picture Flat(int w, int h, uint32_t argb) {
+    std::vector<uint32_t> pixels(size_t(w) * size_t(h), argb);
+    return screen_->MakePicture(pixels.data(), w, h, w * 4);
+  }
+
+  // One frame: the canvas, then a control (its back colour's fill and, where given,
+  // its picture) at x, y, then presenting.
+  void Frame(int x, int y, platform::Colour back, const Picture* picture = nullptr,
+             platform::Colour tint = 0xFFFFFF) {
+    screen_->DrawCanvas(canvas_);
+    const SDL_Rect place{x, y, 10, 8};
+    screen_->Fill(place, back);
+    if (picture) screen_->Draw(*picture, {0, 0, picture->width(), picture->height()},
+                               {x, y, picture->width(), picture->height()}, tint);
+    screen_->Present();
+  }
+
+  SDL_Window* window_ = nullptr;
+  std::unique_ptr<Screen> screen_;
+  Canvas canvas_;
+};
+
+TEST_F(SurfaceScreen, TheFirstFrameShowsTheWholeCanvasAndLaterOnesItsChanges) {
+  Point(0, 0, kGrey);
+  Point(63, 47, kWhite);
+  Frame(40, 0, platform::kBlack);
+  EXPECT_EQ(Shown(0, 0), kGrey);
+  EXPECT_EQ(Shown(63, 47), kWhite);
+  Point(0, 0, kBlack);
+  Point(30, 20, kGrey);
+  Frame(40, 0, platform::kBlack);
+  EXPECT_EQ(Shown(0, 0), kBlack);
+  EXPECT_EQ(Shown(30, 20), kGrey);
+  EXPECT_EQ(Shown(63, 47), kWhite);
+}
+
+TEST_F(SurfaceScreen, RunsThatJoinDownTheRowsAllShow) {
+  Frame(50, 40, platform::kBlack);
+  // A dot falling through three rows of tiles, and runs of other columns beside it
+  // in the lower two rows, which join each other.
+  for (int y = 5; y < 40; y += 3) Point(40, y, kGrey);
+  Point(5, 17, kWhite);
+  Point(5, 40, kWhite);
+  Frame(50, 40, platform::kBlack);
+  for (int y = 5; y < 40; y += 3) EXPECT_EQ(Shown(40, y), kGrey) << y;
+  EXPECT_EQ(Shown(5, 17), kWhite);
+  EXPECT_EQ(Shown(5, 40), kWhite);
+}
+
+TEST_F(SurfaceScreen, AStillControlHidesPointsSetUnderItButNotBesideIt) {
+  const Picture picture = Flat(4, 4, 0xFF00FF00);
+  Frame(8, 8, RGB(255, 255, 255), &picture);
+  Point(16, 14, kGrey);  // under the back colour
+  Point(18, 14, kGrey);  // just beside the control
+  Point(17, 16, kGrey);  // just below it
+  Frame(8, 8, RGB(255, 255, 255), &picture);
+  EXPECT_EQ(Shown(16, 14), kWhite);
+  EXPECT_EQ(Shown(18, 14), kGrey);
+  EXPECT_EQ(Shown(17, 16), kGrey);
+  Point(9, 9, kGrey);  // under the picture
+  Frame(8, 8, RGB(255, 255, 255), &picture);
+  EXPECT_EQ(Shown(9, 9), 0x00FF00u);
+  EXPECT_EQ(Shown(16, 14), kWhite);
+}
+
+TEST_F(SurfaceScreen, AControlThatMovesLeavesTheCanvasBehindIt) {
+  Point(9, 9, kGrey);
+  Frame(8, 8, RGB(255, 255, 255));
+  EXPECT_EQ(Shown(9, 9), kWhite);
+  Point(12, 12, kGrey);  // set while covered
+  Frame(30, 8, RGB(255, 255, 255));
+  EXPECT_EQ(Shown(9, 9), kGrey);
+  EXPECT_EQ(Shown(12, 12), kGrey);
+  EXPECT_EQ(Shown(8, 8), kBlack);
+  EXPECT_EQ(Shown(17, 15), kBlack);  // a corner in a tile where nothing changed
+  EXPECT_EQ(Shown(30, 8), kWhite);
+}
+
+TEST_F(SurfaceScreen, ATintTakesEffectOnItsOwnAndTransparencyShowsTheBackColour) {
+  std::vector<uint32_t> pixels = {0xFFFFFFFF, 0x00FFFFFF};  // white, then transparent
+  const Picture picture = screen_->MakePicture(pixels.data(), 2, 1, 8);
+  Frame(0, 0, RGB(0, 0, 255), &picture, RGB(10, 200, 30));
+  EXPECT_EQ(Shown(0, 0), 0x0AC81Eu);
+  EXPECT_EQ(Shown(1, 0), 0x0000FFu);
+  Frame(0, 0, RGB(0, 0, 255), &picture, RGB(255, 0, 0));  // only the colour changed
+  EXPECT_EQ(Shown(0, 0), 0xFF0000u);
+}
+
+TEST_F(SurfaceScreen, APictureWithNoFillUnderItShowsTheCanvasChangingThroughIt) {
+  std::vector<uint32_t> pixels = {0xFFFF0000, 0x00000000};
+  const Picture picture = screen_->MakePicture(pixels.data(), 2, 1, 8);
+  auto frame = [&] {
+    screen_->DrawCanvas(canvas_);
+    screen_->Draw(picture, {0, 0, 2, 1}, {20, 20, 2, 1});
+    screen_->Present();
+  };
+  frame();
+  Point(21, 20, kGrey);
+  Point(20, 20, kGrey);
+  frame();
+  EXPECT_EQ(Shown(20, 20), 0xFF0000u);
+  EXPECT_EQ(Shown(21, 20), kGrey);
+}
+
+TEST_F(SurfaceScreen, ANewSizeIsDrawnWhole) {
+  Point(5, 5, kGrey);
+  Frame(40, 0, platform::kBlack);
+  SDL_SetWindowSize(window_, 80, 60);
+  SDL_PumpEvents();
+  canvas_.Resize(80, 60, platform::ToArgb(platform::kBlack));
+  Point(79, 59, kWhite);
+  Frame(40, 0, platform::kBlack);
+  EXPECT_EQ(SDL_GetWindowSurface(window_)->w, 80);
+  EXPECT_EQ(Shown(5, 5), kGrey);
+  EXPECT_EQ(Shown(79, 59), kWhite);
+  EXPECT_EQ(Shown(70, 50), kBlack);
+}
+
+}  // namespace
