@@ -161,6 +161,21 @@ TEST_F(SurfaceScreen, APictureWithNoFillUnderItShowsTheCanvasChangingThroughIt) 
   EXPECT_EQ(Shown(21, 20), kGrey);
 }
 
+TEST_F(SurfaceScreen, WhatTheDisplayLostIsDrawnAgainAfterAnExposure) {
+  Point(5, 5, kGrey);
+  const Picture picture = Flat(4, 4, 0xFF00FF00);
+  Frame(40, 0, platform::kBlack, &picture);
+  // The display's copy is gone (covered, or mapped anew): here, overwritten.
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 1, 2, 3));
+  screen_->Exposed();
+  Frame(40, 0, platform::kBlack, &picture);
+  EXPECT_EQ(Shown(5, 5), kGrey);
+  EXPECT_EQ(Shown(60, 40), kBlack);
+  EXPECT_EQ(Shown(41, 1), 0x00FF00u);
+  EXPECT_EQ(Shown(45, 7), kBlack);  // the control's back colour
+}
+
 TEST_F(SurfaceScreen, ANewSizeIsDrawnWhole) {
   Point(5, 5, kGrey);
   Frame(40, 0, platform::kBlack);

@@ -110,11 +110,20 @@ bool EndRequested();
 // (EndProcess). Elsewhere it does nothing.
 void GuardXlib(SDL_Window* window);
 // On X11: asks for notice of window's destruction, which then arrives as an
-// SDL_SYSWMEVENT that IsDestruction recognises.
-void WatchForDestruction(SDL_Window* window);
+// SDL_SYSWMEVENT that IsDestruction recognises, and of its exposure, which SDL
+// reports as SDL_WINDOWEVENT_EXPOSED (for a host's window SDL asks for neither).
+void WatchWindow(SDL_Window* window);
 bool IsDestruction(const SDL_SysWMmsg* message);
 // True once an X error said that the window is gone.
 bool WindowLost();
+
+// Whether SDL's video runs on X11.
+bool IsX11();
+// On X11: asks that the window, not mapped yet, be mapped full-screen. SDL's own
+// full-screen flag would instead ask once the window is mapped, and then wait up
+// to 100 ms for a window manager to move and resize a window that already has the
+// desktop's place and size: a wait in which the first frame cannot be shown.
+void AskForFullScreenAtMapping(SDL_Window* window);
 
 // Whether a GPU renderer can be more than a software rasteriser: a direct rendering
 // device exists and, on X11, the server offers DRI. Decided without a GL context.

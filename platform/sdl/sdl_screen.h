@@ -65,6 +65,9 @@ class Screen {
   void Draw(const Picture& picture, const SDL_Rect& source, const SDL_Rect& target,
             Colour tint = 0xFFFFFF);
   void Present();
+  // The display lost what the window showed (it was covered, or mapped anew): the
+  // next frame is drawn and sent whole.
+  void Exposed() { whole_ = true; }
 
  private:
   bool StartRenderer(uint32_t flags);

@@ -123,16 +123,19 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
   // With no window manager a full-screen window asked for at 0 x 0 stays 1 x 1,
   // so the desktop's place and size are given explicitly.
   const std::string caption(layout.caption);
-  if (!hosted_)
+  if (!hosted_) {
+    const uint32_t full_screen = IsX11() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
     window_ = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS |
-                                 SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_SKIP_TASKBAR);
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | full_screen |
+                                   SDL_WINDOW_SKIP_TASKBAR);
+    if (window_ && !full_screen) AskForFullScreenAtMapping(window_);
+  }
   if (!window_) {
     Report("create window");
     std::exit(1);
   }
   GuardXlib(window_);
-  WatchForDestruction(window_);
+  WatchWindow(window_);
   // No text is ever typed here; with text input on, SDL's input-method support
   // would reach for a session bus at the first focus and, where none runs, start one.
   SDL_StopTextInput();
@@ -216,6 +219,7 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
         case SDL_WINDOWEVENT_FOCUS_GAINED: state_.FocusGained(); break;
         case SDL_WINDOWEVENT_FOCUS_LOST: state_.FocusLost(); break;
         case SDL_WINDOWEVENT_SIZE_CHANGED: ResizeCanvas(e.window.data1, e.window.data2); break;
+        case SDL_WINDOWEVENT_EXPOSED: screen_->Exposed(); break;
         default: break;
       }
       break;

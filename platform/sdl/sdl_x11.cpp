@@ -3,9 +3,11 @@
 // may destroy ours. Xlib's default handlers print a report and exit 1; SDL's own
 // error handler calls back into Xlib and can deadlock there. Here an X error only
 // about the window marks it lost, and a lost connection ends the process quietly.
-// Implements: GuardXlib, WatchForDestruction, IsDestruction, WindowLost, and the
-// question whether the display offers direct rendering.
+// Implements: GuardXlib, WatchWindow, IsDestruction, WindowLost, the request
+// for full screen at mapping, and the question whether the display offers direct
+// rendering.
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 
@@ -13,6 +15,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/sdl/sdl_parts.h"
 
@@ -54,7 +57,7 @@ void GuardXlib(SDL_Window* window) {
   XSetIOErrorHandler(OnXConnectionLost);
 }
 
-void WatchForDestruction(SDL_Window* window) {
+void WatchWindow(SDL_Window* window) {
   SDL_SysWMinfo info;
   if (!X11Info(window, &info)) return;
   Display* display = info.info.x11.display;
@@ -67,7 +70,7 @@ void WatchForDestruction(SDL_Window* window) {
     window_lost = true;
     return;
   }
-  XSelectInput(display, id, attributes.your_event_mask | StructureNotifyMask);
+  XSelectInput(display, id, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
 
@@ -78,6 +81,20 @@ bool IsDestruction(const SDL_SysWMmsg* message) {
 }
 
 bool WindowLost() { return window_lost; }
+
+bool IsX11() { return std::string_view(SDL_GetCurrentVideoDriver()) == "x11"; }
+
+void AskForFullScreenAtMapping(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return;
+  Display* display = info.info.x11.display;
+  // A client sets the state of a window that is not mapped yet itself; a window
+  // manager takes it when the window is mapped (EWMH, _NET_WM_STATE).
+  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+  const Atom full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  XChangeProperty(display, info.info.x11.window, state, XA_ATOM, 32, PropModeAppend,
+                  reinterpret_cast<const unsigned char*>(&full_screen), 1);
+}
 
 bool DirectRenderingOffered(SDL_Window* window) {
   glob_t nodes{};

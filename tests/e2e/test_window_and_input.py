@@ -1,6 +1,7 @@
 """The four programs under Xvfb: the window covers the screen, the pointer is hidden
 over it, the banner stands at its place, input ends the program, a second copy ends
-at once, arguments change nothing, and the window carries its icon."""
+at once, arguments change nothing, the window carries its icon, and under a window
+manager the window is full-screen and active."""
 
 import os
 import signal
@@ -157,6 +158,43 @@ class WindowAndInput(SessionTest):
                                       stderr=subprocess.PIPE, timeout=10)
                 self.assertEqual(done.returncode, 1)
                 self.assertIn(name + ": cannot open the display", done.stderr.decode())
+
+
+class UnderAWindowManager(SessionTest):
+    """As on a desktop, with a window manager (Openbox) running: the window is mapped
+    full-screen from the start, becomes the active window, shows its first frame, and
+    input still ends the program."""
+
+    def setUp(self):
+        wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.x.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (wm.terminate(), wm.wait()))
+        deadline = time.time() + 10
+        while "window id" not in self.x.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False):
+            self.assertLess(time.time(), deadline, "the window manager did not start")
+            time.sleep(0.05)
+
+    def test_the_window_is_full_screen_active_and_drawn_and_ends_on_a_key(self):
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                process = self.x.run([program(name)])
+                self.addCleanup(self.x.stop, process)
+                window = self.x.window_of(process)
+                self.assertIsNotNone(window, name + " showed no window")
+                time.sleep(0.5)
+                # The window manager keeps _NET_WM_STATE to the states it gave the window.
+                self.assertIn("_NET_WM_STATE_FULLSCREEN", self.x.x("xprop", "-id", window, "_NET_WM_STATE"))
+                g = self.x.geometry(window)
+                self.assertEqual((g["X"], g["Y"], g["WIDTH"], g["HEIGHT"]), (0, 0, 1024, 768))
+                active = self.x.x("xprop", "-root", "_NET_ACTIVE_WINDOW").split()[-1]
+                self.assertEqual(int(active, 16), int(window))
+                # The banner's line is on the screen, in one of its colours that stands out.
+                left, top, width, height = (int(v) // TWIPS for v in scene_places(name)[0])
+                self.assertTrue(any(any(coloured(rgb) for _, _, rgb in shot.region(left, top, left + width, top + height))
+                                    for shot in self.x.screenshots(4)), name + ": no banner on the screen")
+                self.x.x("xdotool", "key", "space")
+                self.assertTrue(self.x.ended_within(process, 1.0), name + ": still running")
+                self.assertEqual(process.returncode, 0)
 
 
 if __name__ == "__main__":
