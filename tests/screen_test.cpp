@@ -1,6 +1,8 @@
-// The frame on the window's own surface, where only what changed is drawn again:
-// what the window shows after each frame, read back from the surface itself. SDL's
-// dummy video driver gives a window whose surface is plain memory.
+// The frame, on both roads: the window's own surface, where only what changed is
+// drawn again, and a renderer, which draws every frame whole (here SDL's software
+// renderer, standing in for the GPU's). What the window shows after each frame is
+// read back from its surface. SDL's dummy video driver gives a window whose surface
+// is plain memory.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -23,21 +25,24 @@ using platform::sdl::Screen;
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kBlack = 0x000000, kGrey = 0x3C3C3C, kWhite = 0xFFFFFF;
 
-class SurfaceScreen : public ::testing::Test {
+// The road a test runs on: the surface, or a renderer that SDL_RENDER_DRIVER names.
+class Screens : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    if (std::strcmp(GetParam(), "surface") != 0) SDL_SetHint(SDL_HINT_RENDER_DRIVER, GetParam());
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
     window_ = SDL_CreateWindow("screen", 0, 0, kW, kH, 0);
     ASSERT_NE(window_, nullptr) << SDL_GetError();
     screen_ = std::make_unique<Screen>(window_);
-    ASSERT_STREQ(screen_->Road(), "surface");
+    ASSERT_STREQ(screen_->Road(), GetParam());
     canvas_.Resize(kW, kH, platform::ToArgb(platform::kBlack));
   }
   void TearDown() override {
     screen_.reset();
     if (window_) SDL_DestroyWindow(window_);
     SDL_Quit();
+    SDL_ResetHints();
   }
 
   // Sets the point at pixel (x, y).
@@ -79,7 +84,7 @@ class SurfaceScreen : public ::testing::Test {
   Canvas canvas_;
 };
 
-TEST_F(SurfaceScreen, TheFirstFrameShowsTheWholeCanvasAndLaterOnesItsChanges) {
+TEST_P(Screens, TheFirstFrameShowsTheWholeCanvasAndLaterOnesItsChanges) {
   Point(0, 0, kGrey);
   Point(63, 47, kWhite);
   Frame(40, 0, platform::kBlack);
@@ -93,7 +98,7 @@ TEST_F(SurfaceScreen, TheFirstFrameShowsTheWholeCanvasAndLaterOnesItsChanges) {
   EXPECT_EQ(Shown(63, 47), kWhite);
 }
 
-TEST_F(SurfaceScreen, RunsThatJoinDownTheRowsAllShow) {
+TEST_P(Screens, RunsThatJoinDownTheRowsAllShow) {
   Frame(50, 40, platform::kBlack);
   // A dot falling through three rows of tiles, and runs of other columns beside it
   // in the lower two rows, which join each other.
@@ -106,7 +111,7 @@ TEST_F(SurfaceScreen, RunsThatJoinDownTheRowsAllShow) {
   EXPECT_EQ(Shown(5, 40), kWhite);
 }
 
-TEST_F(SurfaceScreen, AStillControlHidesPointsSetUnderItButNotBesideIt) {
+TEST_P(Screens, AStillControlHidesPointsSetUnderItButNotBesideIt) {
   const Picture picture = Flat(4, 4, 0xFF00FF00);
   Frame(8, 8, RGB(255, 255, 255), &picture);
   Point(16, 14, kGrey);  // under the back colour
@@ -122,7 +127,7 @@ TEST_F(SurfaceScreen, AStillControlHidesPointsSetUnderItButNotBesideIt) {
   EXPECT_EQ(Shown(16, 14), kWhite);
 }
 
-TEST_F(SurfaceScreen, AControlThatMovesLeavesTheCanvasBehindIt) {
+TEST_P(Screens, AControlThatMovesLeavesTheCanvasBehindIt) {
   Point(9, 9, kGrey);
   Frame(8, 8, RGB(255, 255, 255));
   EXPECT_EQ(Shown(9, 9), kWhite);
@@ -135,7 +140,7 @@ TEST_F(SurfaceScreen, AControlThatMovesLeavesTheCanvasBehindIt) {
   EXPECT_EQ(Shown(30, 8), kWhite);
 }
 
-TEST_F(SurfaceScreen, ATintTakesEffectOnItsOwnAndTransparencyShowsTheBackColour) {
+TEST_P(Screens, ATintTakesEffectOnItsOwnAndTransparencyShowsTheBackColour) {
   std::vector<uint32_t> pixels = {0xFFFFFFFF, 0x00FFFFFF};  // white, then transparent
   const Picture picture = screen_->MakePicture(pixels.data(), 2, 1, 8);
   Frame(0, 0, RGB(0, 0, 255), &picture, RGB(10, 200, 30));
@@ -145,7 +150,7 @@ TEST_F(SurfaceScreen, ATintTakesEffectOnItsOwnAndTransparencyShowsTheBackColour)
   EXPECT_EQ(Shown(0, 0), 0xFF0000u);
 }
 
-TEST_F(SurfaceScreen, APictureWithNoFillUnderItShowsTheCanvasChangingThroughIt) {
+TEST_P(Screens, APictureWithNoFillUnderItShowsTheCanvasChangingThroughIt) {
   std::vector<uint32_t> pixels = {0xFFFF0000, 0x00000000};
   const Picture picture = screen_->MakePicture(pixels.data(), 2, 1, 8);
   auto frame = [&] {
@@ -161,7 +166,7 @@ TEST_F(SurfaceScreen, APictureWithNoFillUnderItShowsTheCanvasChangingThroughIt) 
   EXPECT_EQ(Shown(21, 20), kGrey);
 }
 
-TEST_F(SurfaceScreen, WhatTheDisplayLostIsDrawnAgainAfterAnExposure) {
+TEST_P(Screens, WhatTheDisplayLostIsDrawnAgainAfterAnExposure) {
   Point(5, 5, kGrey);
   const Picture picture = Flat(4, 4, 0xFF00FF00);
   Frame(40, 0, platform::kBlack, &picture);
@@ -176,7 +181,7 @@ TEST_F(SurfaceScreen, WhatTheDisplayLostIsDrawnAgainAfterAnExposure) {
   EXPECT_EQ(Shown(45, 7), kBlack);  // the control's back colour
 }
 
-TEST_F(SurfaceScreen, ANewSizeIsDrawnWhole) {
+TEST_P(Screens, ANewSizeIsDrawnWhole) {
   Point(5, 5, kGrey);
   Frame(40, 0, platform::kBlack);
   SDL_SetWindowSize(window_, 80, 60);
@@ -189,5 +194,7 @@ TEST_F(SurfaceScreen, ANewSizeIsDrawnWhole) {
   EXPECT_EQ(Shown(79, 59), kWhite);
   EXPECT_EQ(Shown(70, 50), kBlack);
 }
+
+INSTANTIATE_TEST_SUITE_P(Roads, Screens, ::testing::Values("surface", "software"));
 
 }  // namespace
