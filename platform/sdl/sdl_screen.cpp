@@ -131,13 +131,13 @@ Picture Screen::MakePicture(const uint32_t* argb, int width, int height, int pit
 
 void Screen::DrawCanvas(Canvas& canvas) {
   if (renderer_)
-    DrawCanvasOnGpu(canvas);
+    DrawCanvasOnRenderer(canvas);
   else
     DrawCanvasOnSurface(canvas);
   canvas.ClearDirty();
 }
 
-void Screen::DrawCanvasOnGpu(Canvas& canvas) {
+void Screen::DrawCanvasOnRenderer(Canvas& canvas) {
   if (!canvas_texture_ || texture_w_ != canvas.WidthPx() || texture_h_ != canvas.HeightPx()) {
     if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
     canvas_texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,

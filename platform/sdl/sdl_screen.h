@@ -35,7 +35,7 @@ class Picture {
 
  private:
   friend class Screen;
-  SDL_Texture* texture_ = nullptr;  // the GPU road
+  SDL_Texture* texture_ = nullptr;  // a renderer's road
   SDL_Surface* surface_ = nullptr;  // the surface road
   int width_ = 0, height_ = 0;
 };
@@ -72,7 +72,7 @@ class Screen {
  private:
   bool StartRenderer(uint32_t flags);
   bool StartSurface();
-  void DrawCanvasOnGpu(Canvas& canvas);
+  void DrawCanvasOnRenderer(Canvas& canvas);
   void DrawCanvasOnSurface(Canvas& canvas);
 
   SDL_Window* window_;
