@@ -11,6 +11,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/canvas.h"
