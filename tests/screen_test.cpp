@@ -7,8 +7,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "platform/canvas.h"
@@ -21,6 +25,39 @@ using platform::Canvas;
 using platform::RGB;
 using platform::sdl::Picture;
 using platform::sdl::Screen;
+
+// SDL's memory, where a freed block is the next one handed out at its size, as the
+// window system's shared memory is on X11: a surface or picture freed is where the
+// next one of its size is made. Nothing is given back; the tests are short.
+namespace reusing {
+std::map<size_t, std::vector<size_t*>>& Freed() {
+  static std::map<size_t, std::vector<size_t*>> freed;
+  return freed;
+}
+void* Malloc(size_t size) {
+  std::vector<size_t*>& same = Freed()[size];
+  size_t* block = same.empty() ? static_cast<size_t*>(std::malloc(size + 16)) : same.back();
+  if (!same.empty()) same.pop_back();
+  if (!block) return nullptr;
+  *block = size;
+  return block + 2;
+}
+void Free(void* memory) {
+  if (memory) Freed()[static_cast<size_t*>(memory)[-2]].push_back(static_cast<size_t*>(memory) - 2);
+}
+void* Calloc(size_t count, size_t size) {
+  void* memory = Malloc(count * size);
+  if (memory) std::memset(memory, 0, count * size);
+  return memory;
+}
+void* Realloc(void* memory, size_t size) {
+  void* moved = Malloc(size);
+  if (moved && memory) std::memcpy(moved, memory, std::min(size, static_cast<size_t*>(memory)[-2]));
+  Free(memory);
+  return moved;
+}
+const bool kInstalled = SDL_SetMemoryFunctions(Malloc, Calloc, Realloc, Free) == 0;
+}  // namespace reusing
 
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kBlack = 0x000000, kGrey = 0x3C3C3C, kWhite = 0xFFFFFF;
@@ -196,5 +233,61 @@ TEST_P(Screens, ANewSizeIsDrawnWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, Screens, ::testing::Values("surface", "software"));
+
+// What the surface road sends to the display, which it reports.
+class SurfaceRoad : public Screens {
+ protected:
+  std::vector<std::tuple<int, int, int, int>> Sent() const {
+    std::vector<std::tuple<int, int, int, int>> sent;
+    for (const SDL_Rect& r : screen_->Sent()) sent.emplace_back(r.x, r.y, r.w, r.h);
+    std::sort(sent.begin(), sent.end());
+    return sent;
+  }
+};
+
+TEST_P(SurfaceRoad, AStillFrameSendsNothing) {
+  Point(5, 5, kGrey);
+  Frame(40, 0, platform::kBlack);
+  Frame(40, 0, platform::kBlack);
+  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{}));
+}
+
+TEST_P(SurfaceRoad, OnlyChangedTilesAndChangedControlsAreSent) {
+  Frame(40, 0, platform::kBlack);
+  Point(5, 5, kGrey);    // the tile at 0, 0
+  Point(20, 37, kGrey);  // the tile at 16, 32
+  Frame(40, 0, platform::kBlack);
+  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{0, 0, 16, 16}, {16, 32, 16, 16}}));
+  // The control moves: the canvas comes back where it stood, and it is drawn anew.
+  Frame(44, 2, platform::kBlack);
+  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{40, 0, 10, 8}, {44, 2, 10, 8}}));
+}
+
+TEST_P(SurfaceRoad, APictureMadeWhereAFreedOneWasIsDrawn) {
+  auto picture = std::make_unique<Picture>(Flat(4, 4, 0xFF00FF00));
+  Frame(8, 8, platform::kBlack, picture.get());
+  EXPECT_EQ(Shown(9, 9), 0x00FF00u);
+  // The same size again, so that the allocator hands out the freed memory.
+  picture.reset();
+  picture = std::make_unique<Picture>(Flat(4, 4, 0xFFFF00FF));
+  Frame(8, 8, platform::kBlack, picture.get());
+  EXPECT_EQ(Shown(9, 9), 0xFF00FFu);
+}
+
+TEST_P(SurfaceRoad, AWindowSurfaceMadeAnewAtTheSameSizeIsDrawnWhole) {
+  Point(5, 5, kGrey);
+  Frame(40, 0, platform::kBlack);
+  // Away and back before the next frame: the window's surface is made anew, at the
+  // same size, and starts black.
+  SDL_SetWindowSize(window_, kW + 16, kH);
+  ASSERT_NE(SDL_GetWindowSurface(window_), nullptr);
+  SDL_SetWindowSize(window_, kW, kH);
+  SDL_PumpEvents();
+  Frame(40, 0, platform::kBlack);
+  EXPECT_EQ(Shown(5, 5), kGrey);
+  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{0, 0, kW, kH}, {40, 0, 10, 8}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Road, SurfaceRoad, ::testing::Values("surface"));
 
 }  // namespace

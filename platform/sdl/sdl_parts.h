@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sdl/sdl_road.h"
 #include "platform/shared/mci/mci_interpreter.h"
 #include "platform/platform.h"
 #include "platform/shared/std_random.h"
@@ -104,14 +105,17 @@ bool EndRequested();
 // the pointer and the display connection go with the process.
 [[noreturn]] void EndProcess();
 
-// On X11: replaces Xlib's and SDL's error handlers, once SDL's video has started. An
-// X error about the watched window marks it lost (WindowLost); one about another
-// window that is gone is ignored; any other is reported on one line and ignored; a lost connection to the server ends the process
-// (EndProcess). Elsewhere it does nothing.
+// On X11: replaces Xlib's and SDL's error handlers, once SDL's video has started.
+// BadWindow or BadDrawable about the watched window marks it lost (WindowLost); about
+// another window, it is ignored; any other error is reported on one line and
+// ignored; a lost connection to the server ends the process (EndProcess). Elsewhere
+// it does nothing.
 void GuardXlib(SDL_Window* window);
 // On X11: asks for notice of window's destruction, which then arrives as an
 // SDL_SYSWMEVENT that IsDestruction recognises, and of its exposure, which SDL
 // reports as SDL_WINDOWEVENT_EXPOSED (for a host's window SDL asks for neither).
+// Should SDL replace the native window later (a GL renderer wants one of its own),
+// the old one's destruction is no destruction: the new one is watched instead.
 void WatchWindow(SDL_Window* window);
 bool IsDestruction(const SDL_SysWMmsg* message);
 // True once an X error said that the window is gone.
@@ -125,9 +129,9 @@ bool IsX11();
 // desktop's place and size: a wait in which the first frame cannot be shown.
 void AskForFullScreenAtMapping(SDL_Window* window);
 
-// Whether a GPU renderer can be more than a software rasteriser: a direct rendering
-// device exists and, on X11, the server offers DRI. Decided without a GL context.
-bool DirectRenderingOffered(SDL_Window* window);
+// On X11: whether the server offers DRI3 or DRI2, and its GLX vendor, asked
+// without loading GL. Elsewhere it adds nothing.
+void AddX11Facts(SDL_Window* window, DisplayFacts* facts);
 
 // Writes "<what>: <SDL's reason>" to standard error.
 void Report(const char* what);

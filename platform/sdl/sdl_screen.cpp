@@ -2,10 +2,12 @@
 // Implements: Screen, Picture.
 #include "platform/sdl/sdl_screen.h"
 
+#include <glob.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
+#include <string>
 #include <utility>
 
 #include "platform/sdl/sdl_parts.h"
@@ -14,17 +16,28 @@ namespace platform::sdl {
 
 namespace {
 
-bool IsSoftwareGl(SDL_Renderer* renderer) {
+// The GL renderer's own name, where renderer draws with GL in a context of its own.
+std::string GlRendererName(SDL_Renderer* renderer) {
   SDL_RendererInfo info;
-  SDL_GetRendererInfo(renderer, &info);
-  if (std::string_view(info.name).substr(0, 6) != "opengl") return false;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || !IsGlRenderer(info.name)) return {};
   using GetString = const unsigned char* (*)(unsigned);
   constexpr unsigned kGlRenderer = 0x1F01;
   auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
-  const char* gl = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
-  const std::string_view name = gl ? gl : "";
-  return name.find("llvmpipe") != std::string_view::npos ||
-         name.find("softpipe") != std::string_view::npos || name.find("swrast") != std::string_view::npos;
+  const char* name = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
+  return name ? name : "";
+}
+
+DisplayFacts FactsOf(SDL_Window* window) {
+  DisplayFacts facts;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  facts.video_driver = driver ? driver : "";
+  glob_t nodes{};
+  facts.render_node = glob("/dev/dri/renderD*", 0, nullptr, &nodes) == 0 && nodes.gl_pathc > 0;
+  globfree(&nodes);
+  AddX11Facts(window, &facts);
+  const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  facts.render_driver = named ? named : "";
+  return facts;
 }
 
 }  // namespace
@@ -51,19 +64,35 @@ Picture::~Picture() {
 
 // --- choosing the road ---
 
-// In this order: a GPU renderer that waits for the display's refresh, where the
-// display offers direct rendering and its OpenGL is not a software rasteriser
-// (llvmpipe under Xvfb or in a virtual machine is slower than drawing on the CPU and
-// has been seen to stall for good inside a texture upload); else the window's own
-// surface; else whatever renderer the display offers (a Wayland compositor has no
-// surface for a window).
+// Where a road cannot start, the next is tried: the surface, then whatever renderer
+// the display offers (a Wayland compositor gives a window no surface).
 Screen::Screen(SDL_Window* window) : window_(window) {
-  const bool started =
-      SDL_GetHint(SDL_HINT_RENDER_DRIVER)
-          ? StartRenderer(0)
-          : (DirectRenderingOffered(window) &&
-             StartRenderer(SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC)) ||
-                StartSurface() || StartRenderer(0);
+  DisplayFacts facts = FactsOf(window);
+  bool started = false;
+  switch (ChooseRoad(facts)) {
+    case Road::kRenderer:
+      // A GL renderer waits for the refresh, as the GPU road does.
+      started = StartRenderer(IsGlRenderer(facts.render_driver) ? SDL_RENDERER_PRESENTVSYNC : 0);
+      if (!started)
+        std::fprintf(stderr, "the renderer SDL_RENDER_DRIVER=%s names: %s; drawing without it\n",
+                     facts.render_driver.c_str(), SDL_GetError());
+      break;
+    case Road::kGpu:
+      // Only a renderer's own context tells its GL's name: a software rasteriser
+      // found there gives the road up where the table says so.
+      if (StartRenderer(SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC)) {
+        facts.gl_renderer = GlRendererName(renderer_);
+        started = ChooseRoad(facts) == Road::kGpu;
+        if (!started) {
+          SDL_DestroyRenderer(renderer_);
+          renderer_ = nullptr;
+        }
+      }
+      break;
+    case Road::kSurface:
+      break;
+  }
+  started = started || StartSurface() || StartRenderer(0);
   if (!started) {
     Report("draw on the window");
     std::exit(1);
@@ -72,10 +101,6 @@ Screen::Screen(SDL_Window* window) : window_(window) {
 
 bool Screen::StartRenderer(uint32_t flags) {
   renderer_ = SDL_CreateRenderer(window_, -1, flags);
-  if (renderer_ && (flags & SDL_RENDERER_PRESENTVSYNC) && IsSoftwareGl(renderer_)) {
-    SDL_DestroyRenderer(renderer_);
-    renderer_ = nullptr;
-  }
   return renderer_ != nullptr;
 }
 
@@ -162,12 +187,16 @@ void Screen::DrawCanvasOnRenderer(Canvas& canvas) {
 void Screen::DrawCanvasOnSurface(Canvas& canvas) {
   ops_.clear();
   changed_.clear();
+  sent_.clear();
   frame_ = SDL_GetWindowSurface(window_);
   if (!frame_) return;  // the window is going; nothing is drawn into it
-  // A window that changed size has a new surface, drawn whole.
-  whole_ = whole_ || frame_ != last_frame_ || frame_->pixels != last_pixels_;
-  last_frame_ = frame_;
-  last_pixels_ = frame_->pixels;
+  // A surface made anew (the window changed size, or changed it and back) starts
+  // blank and is drawn whole. It is known by the mark this screen leaves on each
+  // surface it draws into, since a new one may well take the old one's memory.
+  if (frame_->userdata != this) {
+    whole_ = true;
+    frame_->userdata = this;
+  }
   if (!canvas_surface_ || canvas_pixels_ != canvas.Pixels() || canvas_surface_->w != canvas.WidthPx() ||
       canvas_surface_->h != canvas.HeightPx()) {
     if (canvas_surface_) SDL_FreeSurface(canvas_surface_);
@@ -236,7 +265,8 @@ void Screen::Present() {
   if (!frame_) return;
   if (whole_ || !SameOps() || !SpareCovered()) {
     // What lay over the canvas last frame is taken away, and this frame's drawn anew.
-    for (const SDL_Rect& rect : covered_) CopyCanvas(rect);
+    if (!whole_)
+      for (const SDL_Rect& rect : covered_) CopyCanvas(rect);
     for (const SDL_Rect& rect : changed_) CopyCanvas(rect);
     covered_.clear();
     for (const Op& op : ops_) {
@@ -261,8 +291,8 @@ void Screen::Present() {
     const SDL_Rect rect = sent_[i];
     if (SDL_IntersectRect(&rect, &bounds, &sent_[kept])) ++kept;
   }
-  SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(kept));
-  sent_.clear();
+  sent_.resize(kept);
+  if (kept > 0) SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(kept));
   last_ops_.swap(ops_);
   pictures_seen_ = pictures_made_;
   whole_ = false;

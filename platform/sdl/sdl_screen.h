@@ -69,6 +69,8 @@ class Screen {
   // The display lost what the window showed (it was covered, or mapped anew): the
   // next frame is drawn and sent whole.
   void Exposed() { whole_ = true; }
+  // On the surface road, the rectangles the last frame sent to the display.
+  const std::vector<SDL_Rect>& Sent() const { return sent_; }
 
  private:
   bool StartRenderer(uint32_t flags);
@@ -93,9 +95,7 @@ class Screen {
   void Uncovered(const SDL_Rect& rect, size_t from);
   void CopyCanvas(const SDL_Rect& rect);
 
-  SDL_Surface* frame_ = nullptr;           // the window's surface this frame
-  SDL_Surface* last_frame_ = nullptr;      // and the last frame's: a new one is drawn whole
-  const void* last_pixels_ = nullptr;
+  SDL_Surface* frame_ = nullptr;  // the window's surface this frame
   bool whole_ = true;
   SDL_Surface* canvas_surface_ = nullptr;  // the canvas's pixels, seen as a surface
   const uint32_t* canvas_pixels_ = nullptr;

@@ -128,19 +128,22 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     window_ = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                                SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | full_screen |
                                    SDL_WINDOW_SKIP_TASKBAR);
-    if (window_ && !full_screen) AskForFullScreenAtMapping(window_);
   }
   if (!window_) {
     Report("create window");
     std::exit(1);
   }
+  // The screen first: a GL renderer makes its context on a native window of its own,
+  // and the one made above is destroyed. What follows is asked of the window that
+  // will be drawn into.
+  screen_ = std::make_unique<Screen>(window_);
+  if (!hosted_ && IsX11()) AskForFullScreenAtMapping(window_);
   GuardXlib(window_);
   WatchWindow(window_);
   // No text is ever typed here; with text input on, SDL's input-method support
   // would reach for a session bus at the first focus and, where none runs, start one.
   SDL_StopTextInput();
   if (!hosted_) SetIcon(layout.icon);
-  screen_ = std::make_unique<Screen>(window_);
   int w = 0, h = 0;
   SDL_GetWindowSize(window_, &w, &h);
   ResizeCanvas(w, h);

@@ -4,14 +4,15 @@
 // error handler calls back into Xlib and can deadlock there. Here an X error only
 // about the window marks it lost, and a lost connection ends the process quietly.
 // Implements: GuardXlib, WatchWindow, IsDestruction, WindowLost, the request
-// for full screen at mapping, and the question whether the display offers direct
-// rendering.
+// for full screen at mapping, and what the X server tells of its GL.
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xproto.h>
+#include <xcb/glx.h>
 
-#include <glob.h>
+#include <cstdlib>
 
 #include <atomic>
 #include <cstdio>
@@ -24,13 +25,15 @@ namespace platform::sdl {
 namespace {
 
 std::atomic<bool> window_lost{false};
-std::atomic<unsigned long> watched{0};
+std::atomic<unsigned long> watched{0};  // the X window drawn into
+SDL_Window* watched_window = nullptr;   // and SDL's window around it
 
 // Called inside Xlib, which may hold its own lock: no Xlib call may be made here.
 int OnXError(Display*, XErrorEvent* error) {
-  if (watched != 0 && error->resourceid == watched) {
+  const bool gone = error->error_code == BadWindow || error->error_code == BadDrawable;
+  if (gone && watched != 0 && error->resourceid == watched) {
     window_lost = true;
-  } else if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+  } else if (gone) {
     // Some other window that went away with ours (a parent, a host's frame): the
     // destruction of ours, if it is gone, follows as an event or an error of its own.
   } else {
@@ -58,8 +61,9 @@ void GuardXlib(SDL_Window* window) {
 }
 
 void WatchWindow(SDL_Window* window) {
+  watched_window = window;
   SDL_SysWMinfo info;
-  if (!X11Info(window, &info)) return;
+  if (!X11Info(window, &info) || info.info.x11.window == watched) return;
   Display* display = info.info.x11.display;
   const ::Window id = info.info.x11.window;
   watched = id;
@@ -77,7 +81,12 @@ void WatchWindow(SDL_Window* window) {
 bool IsDestruction(const SDL_SysWMmsg* message) {
   if (!message || message->subsystem != SDL_SYSWM_X11) return false;
   const XEvent& event = message->msg.x11.event;
-  return event.type == DestroyNotify && event.xdestroywindow.window == watched;
+  if (event.type != DestroyNotify || event.xdestroywindow.window != watched) return false;
+  // SDL replaces the native window under the same SDL window where a renderer needs
+  // one of another kind: the new one is watched from now on, and nothing was lost.
+  const unsigned long was = watched;
+  WatchWindow(watched_window);
+  return watched == was;
 }
 
 bool WindowLost() { return window_lost; }
@@ -96,17 +105,29 @@ void AskForFullScreenAtMapping(SDL_Window* window) {
                   reinterpret_cast<const unsigned char*>(&full_screen), 1);
 }
 
-bool DirectRenderingOffered(SDL_Window* window) {
-  glob_t nodes{};
-  const bool device = glob("/dev/dri/renderD*", 0, nullptr, &nodes) == 0 && nodes.gl_pathc > 0;
-  globfree(&nodes);
-  if (!device) return false;
+void AddX11Facts(SDL_Window* window, DisplayFacts* facts) {
   SDL_SysWMinfo info;
-  if (!X11Info(window, &info)) return true;
-  int opcode, event, error;
+  if (!X11Info(window, &info)) return;
   Display* display = info.info.x11.display;
-  return XQueryExtension(display, "DRI3", &opcode, &event, &error) ||
-         XQueryExtension(display, "DRI2", &opcode, &event, &error);
+  int opcode, event, error;
+  facts->dri = XQueryExtension(display, "DRI3", &opcode, &event, &error) ||
+               XQueryExtension(display, "DRI2", &opcode, &event, &error);
+  // The GLX server's vendor is one round trip on the display's connection: no GL
+  // library is loaded and no context made for it.
+  xcb_connection_t* connection = XGetXCBConnection(display);
+  const xcb_query_extension_reply_t* glx = xcb_get_extension_data(connection, &xcb_glx_id);
+  if (!glx || !glx->present) return;
+  constexpr uint32_t kGlxVendor = 1;
+  xcb_generic_error_t* failed = nullptr;
+  xcb_glx_query_server_string_reply_t* reply = xcb_glx_query_server_string_reply(
+      connection, xcb_glx_query_server_string(connection, uint32_t(DefaultScreen(display)), kGlxVendor), &failed);
+  if (reply) {
+    const char* vendor = xcb_glx_query_server_string_string(reply);
+    const int length = xcb_glx_query_server_string_string_length(reply);
+    facts->gl_vendor.assign(vendor, size_t(length > 0 && vendor[length - 1] == '\0' ? length - 1 : length));
+  }
+  free(reply);
+  free(failed);
 }
 
 }  // namespace platform::sdl
