@@ -10,7 +10,8 @@ import time
 import unittest
 
 from sounds import loudness
-from xsession import BUILD, DELIVERABLES, XSession, SessionTest, copy_deliverable, program, stops_growing
+from xsession import (BUILD, DELIVERABLES, XSession, SessionTest, assert_road, copy_deliverable, program,
+                      stops_growing)
 
 LEFT, TOP, W, H = 100, 100, 480, 360
 
@@ -56,6 +57,7 @@ class HostWindow(SessionTest):
         self.addCleanup(self.x.stop, process)
         time.sleep(1.5)
         self.assertIsNone(process.poll(), "divor did not start in the host's window")
+        assert_road(process.pid)
         shot = self.x.screenshot()
         inside = [(x, y) for x, y, (r, g, b) in shot.region(LEFT, TOP, LEFT + W, TOP + H)
                   if r == g == b and r >= 20]

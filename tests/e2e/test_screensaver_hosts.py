@@ -16,7 +16,7 @@ import unittest
 import xml.etree.ElementTree as ET
 
 import xsession
-from xsession import BUILD, XSession, stops_growing
+from xsession import BUILD, ROAD_ENV, XSession, assert_road, stops_growing
 
 SCREEN_SAVERS = os.environ.get("DOTFALL_HOST_SAVERS", " ".join(xsession.SCREEN_SAVERS)).split()
 NOBODY = 65534
@@ -94,7 +94,7 @@ class Host(unittest.TestCase):
     def as_user(self, args, env=None, **kwargs):
         """Runs args as the ordinary user in this desktop."""
         full = AS_USER + ["env", "HOME=" + self.home, "DISPLAY=" + self.x.display]
-        full += ["%s=%s" % item for item in (env or {}).items()]
+        full += ["%s=%s" % item for item in dict(ROAD_ENV, **(env or {})).items()]
         return subprocess.Popen(full + list(args), cwd=self.home, **kwargs)
 
     def command(self, *args):
@@ -229,6 +229,24 @@ class XScreenSaver(Host):
                                     run=(3.5, 4.5))
 
 
+    def test_each_hack_draws_its_dots_and_banner_over_the_screen(self):
+        self.daemon(fade=False)
+        for number, name in enumerate(SCREEN_SAVERS, 1):
+            with self.subTest(name):
+                self.select(number)
+                self.assertTrue(wait_for(lambda: running(self.hack(name)), 8.0), "the hack never started")
+                time.sleep(1.5)
+                hack = running(self.hack(name))[0]
+                assert_road(hack)
+                shot = self.x.screenshot()
+                self.deactivate()
+                self.assertTrue(wait_for(lambda: not running(self.hack(name)), 1.0), "the hack went on")
+                greys = sum(1 for _, _, (r, g, b) in shot.region(0, 200, shot.width, 500) if r == g == b and r >= 20)
+                banner = sum(1 for _, _, (r, g, b) in shot.region(24, 8, 753, 25) if max(r, g, b) - min(r, g, b) > 40)
+                self.assertGreater(greys, 50, "no dots on the screen")
+                self.assertGreater(banner, 20, "no banner on the screen")
+                time.sleep(self.settle)
+
     def test_the_settings_preview_ends_when_the_settings_close(self):
         # XScreenSaver's settings read every hack's settings file from one folder and
         # preview the selected hack in a window of their own.
@@ -271,7 +289,7 @@ class MateScreenSaver(Host):
 
     def env(self):
         _, audio = self.audio_env()
-        return dict(audio, DBUS_SESSION_BUS_ADDRESS=self.bus, GSETTINGS_BACKEND="keyfile",
+        return dict(audio, **ROAD_ENV, DBUS_SESSION_BUS_ADDRESS=self.bus, GSETTINGS_BACKEND="keyfile",
                     XDG_CURRENT_DESKTOP="MATE", XDG_DATA_DIRS=os.path.join(self.usr, "share") + ":/usr/share")
 
     def daemon(self, name):

@@ -15,6 +15,12 @@ BUILD = os.environ.get("DOTFALL_BUILD", os.path.join(os.path.dirname(__file__), 
 BUILD = os.path.abspath(BUILD)
 TWIPS = 15
 
+# The road the programs draw on: "surface" (the window's own surface, which Xvfb's
+# displays take by themselves), or a renderer SDL_RENDER_DRIVER names ("opengl" and
+# "opengles2" through Mesa's software rasteriser stand in for a GPU; "software").
+ROAD = os.environ.get("DOTFALL_ROAD", "surface")
+ROAD_ENV = {} if ROAD == "surface" else {"SDL_RENDER_DRIVER": ROAD}
+
 # The deliverables as the build describes them (cmake/deliverables.cmake).
 with open(os.path.join(BUILD, "gen", "deliverables.json")) as _f:
     RECORDS = json.load(_f)
@@ -85,6 +91,22 @@ class Screenshot:
                 yield x, y, self.pixel(x, y)
 
 
+def gl_drivers(pid):
+    """The GL drivers (Mesa's DRI or Gallium libraries) that process pid has loaded."""
+    with open("/proc/%d/maps" % pid) as f:
+        return {line.split()[-1] for line in f if "_dri.so" in line or "libgallium" in line}
+
+
+def assert_road(pid):
+    """Fails where the program at pid is not on the road under test, as far as its
+    libraries tell: a GL renderer has a GL driver loaded, the surface has none."""
+    drivers = gl_drivers(pid)
+    if ROAD.startswith("opengl") and not drivers:
+        raise AssertionError("on the road %s, but no GL driver is loaded" % ROAD)
+    if ROAD == "surface" and drivers:
+        raise AssertionError("on the surface road, but GL is loaded: %s" % sorted(drivers))
+
+
 class XSession:
     """Xvfb on a free display, and what a test does on it."""
 
@@ -99,7 +121,7 @@ class XSession:
             ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp",
              "-noreset"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.env = dict(os.environ, DISPLAY=self.display)
+        self.env = dict(os.environ, DISPLAY=self.display, **ROAD_ENV)
         deadline = time.time() + 10
         while time.time() < deadline:
             if subprocess.run(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
@@ -136,6 +158,7 @@ class XSession:
             out = self.x("xdotool", "search", "--onlyvisible", "--pid", str(process.pid), "--name", "^Form1$",
                          check=False).split()
             if out:
+                assert_road(process.pid)
                 return out[0]
             time.sleep(0.05)
         self.dump_stacks(process)
