@@ -1,6 +1,7 @@
 # make run [SCENE=Tunelight]   install what is missing, build, run a deliverable
 # make test                    install what is missing, build, run every test
 # make check                   build and run the unit tests alone, in seconds
+# make stress [CYCLES=50]       many unblank cycles under the real screen-saver hosts, on two roads
 # make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader, the media commands and the sound files
 # make install [PREFIX=/usr/local] [DESTDIR=...]   install the four programs
 # make package                 build a Debian package of them
@@ -9,9 +10,10 @@ SCENE ?= divor
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test check fuzz install package windows clean
+.PHONY: all deps build run test check stress fuzz install package windows clean
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 1800
+CYCLES ?= 50
 
 all: build
 
@@ -30,6 +32,9 @@ test: build
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
+
+stress: build
+	@BUILD=$(BUILD) scripts/stress $(CYCLES)
 
 fuzz: build
 	@scripts/fuzz $(FUZZ_SECONDS)
