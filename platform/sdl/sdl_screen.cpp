@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/sdl/sdl_parts.h"
@@ -66,13 +67,15 @@ Picture::~Picture() {
 
 // Where a road cannot start, the next is tried: the surface, then whatever renderer
 // the display offers (a Wayland compositor gives a window no surface).
-Screen::Screen(SDL_Window* window) : window_(window) {
-  DisplayFacts facts = FactsOf(window);
+Screen::Screen(SDL_Window* window) : Screen(window, FactsOf(window)) {}
+
+Screen::Screen(SDL_Window* window, DisplayFacts facts) : window_(window) {
   bool started = false;
   switch (ChooseRoad(facts)) {
     case Road::kRenderer:
       // A GL renderer waits for the refresh, as the GPU road does.
-      started = StartRenderer(IsGlRenderer(facts.render_driver) ? SDL_RENDERER_PRESENTVSYNC : 0);
+      started = StartRenderer(IsGlRenderer(facts.render_driver) ? SDL_RENDERER_PRESENTVSYNC : 0,
+                              facts.render_driver);
       if (!started)
         std::fprintf(stderr, "the renderer SDL_RENDER_DRIVER=%s names: %s; drawing without it\n",
                      facts.render_driver.c_str(), SDL_GetError());
@@ -99,8 +102,17 @@ Screen::Screen(SDL_Window* window) : window_(window) {
   }
 }
 
-bool Screen::StartRenderer(uint32_t flags) {
-  renderer_ = SDL_CreateRenderer(window_, -1, flags);
+bool Screen::StartRenderer(uint32_t flags, std::string_view name) {
+  int index = -1;
+  for (int i = 0; !name.empty() && i < SDL_GetNumRenderDrivers(); ++i) {
+    SDL_RendererInfo info;
+    if (SDL_GetRenderDriverInfo(i, &info) == 0 && name == info.name) index = i;
+  }
+  if (!name.empty() && index < 0) {
+    SDL_SetError("no such renderer");
+    return false;
+  }
+  renderer_ = SDL_CreateRenderer(window_, index, flags);
   return renderer_ != nullptr;
 }
 

@@ -11,10 +11,12 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/canvas.h"
+#include "platform/sdl/sdl_road.h"
 #include "platform/colour.h"
 
 namespace platform::sdl {
@@ -43,9 +45,12 @@ class Picture {
 
 class Screen {
  public:
-  // Chooses the road for the window; SDL_RENDER_DRIVER, where set, chooses a renderer.
-  // Ends the program when the window can be drawn on neither.
+  // Chooses the road for the window from what its display tells (ChooseRoad);
+  // SDL_RENDER_DRIVER, where set, chooses a renderer. Ends the program when the
+  // window can be drawn on no road.
   explicit Screen(SDL_Window* window);
+  // The same, from the facts given.
+  Screen(SDL_Window* window, DisplayFacts facts);
   ~Screen();
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
@@ -73,7 +78,8 @@ class Screen {
   const std::vector<SDL_Rect>& Sent() const { return sent_; }
 
  private:
-  bool StartRenderer(uint32_t flags);
+  // The renderer named, or the display's first that takes flags where none is.
+  bool StartRenderer(uint32_t flags, std::string_view name = {});
   bool StartSurface();
   void DrawCanvasOnRenderer(Canvas& canvas);
   void DrawCanvasOnSurface(Canvas& canvas);
