@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 
 #include "platform/shared/host_path.h"
+#include "platform/shared/small_file.h"
 #include "platform/sdl/sdl_parts.h"
 #include "platform/shared/sound/sound_check.h"
 
@@ -45,11 +46,6 @@ void QuietenFluidSynth(int* shown) {
   auto set_log = reinterpret_cast<SetLog>(dlsym(library, "fluid_set_log_function"));
   if (!set_log) return;
   for (int level = 0; level <= 4; ++level) set_log(level, OnFluidLog, shown);
-}
-
-// "<path>: <why>" on one line: what a sound file was refused for.
-void Refused(const std::string& path, const std::string& why) {
-  std::fprintf(stderr, "sound %s: %s\n", path.c_str(), why.c_str());
 }
 
 }  // namespace
@@ -98,9 +94,9 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
   }
   const sound::MidiLimits limits;
   std::string why;
-  std::optional<std::vector<uint8_t>> bytes = sound::ReadSmallFile(host_path, limits.max_file_bytes, &why);
+  std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(host_path, limits.max_file_bytes, &why);
   if (!bytes || !sound::CheckMidi(bytes->data(), bytes->size(), limits, &why)) {
-    Refused(host_path, why);
+    ReportRefused(host_path, why);
     *error = mci::kInvalidFile;
     return 0;
   }
@@ -109,7 +105,7 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
   song.bytes = std::move(*bytes);
   song.music = Mix_LoadMUSType_RW(SDL_RWFromConstMem(song.bytes.data(), int(song.bytes.size())), MUS_MID, 1);
   if (!song.music) {
-    Refused(host_path, Mix_GetError());
+    ReportRefused(host_path, Mix_GetError());
     music_.erase(next_id_);
     *error = mci::kInvalidFile;
     return 0;
@@ -140,23 +136,27 @@ Mix_Chunk* SdlMedia::Wave(const std::string& path) {
   // become of the file meanwhile.
   const auto known = waves_.find(path);
   if (known != waves_.end()) return known->second;
-  if (!IsFile(path.c_str()) || !OpenAudio()) return nullptr;
   Mix_Chunk*& wave = waves_[path];
+  sound::WaveLimits limits;
+  std::string why;
+  const std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(path, limits.max_file_bytes, &why);
+  if (!bytes) {
+    ReportRefused(path, why);
+    return nullptr;
+  }
+  if (!OpenAudio()) return nullptr;
   int rate = 0, channels = 0;
   uint16_t format = 0;
   Mix_QuerySpec(&rate, &format, &channels);
-  sound::WaveLimits limits;
   limits.device_rate = rate;
   limits.device_channels = channels;
   limits.device_sample_bytes = SDL_AUDIO_BITSIZE(format) / 8;
-  std::string why;
-  const std::optional<std::vector<uint8_t>> bytes = sound::ReadSmallFile(path, limits.max_file_bytes, &why);
-  if (!bytes || !sound::CheckWave(bytes->data(), bytes->size(), limits, &why)) {
-    Refused(path, why);
+  if (!sound::CheckWave(bytes->data(), bytes->size(), limits, &why)) {
+    ReportRefused(path, why);
     return nullptr;
   }
   wave = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), int(bytes->size())), 1);
-  if (!wave) Refused(path, Mix_GetError());
+  if (!wave) ReportRefused(path, Mix_GetError());
   return wave;
 }
 

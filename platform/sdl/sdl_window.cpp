@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/shared/host_path.h"
+#include "platform/shared/small_file.h"
 #include "platform/sdl/sdl_parts.h"
 
 namespace platform::sdl {
@@ -65,7 +66,7 @@ int16_t Buttons(uint32_t state) {
 // Of the saved properties only the back colour changes what is shown: the extents
 // repeat the layout's size, and appearance 0 and borderstyle 0 draw no frame.
 SdlSprite::SdlSprite(Screen& screen, const SpriteLayout& layout, std::string app_path)
-    : screen_(screen), name_(layout.name), app_path_(std::move(app_path)),
+    : screen_(screen), app_path_(std::move(app_path)),
       left_(layout.place.left), top_(layout.place.top), width_(layout.place.width),
       height_(layout.place.height), back_color_(Resolve(layout.backcolor)) {}
 
@@ -73,9 +74,10 @@ void SdlSprite::SetPictureFile(const std::string& path) {
   frames_.clear();
   animation_ = {};
   std::string why;
-  std::optional<gif::Animation> loaded = gif::Load(HostPath(path, app_path_), gif::Limits{}, &why);
+  const std::string host_path = HostPath(path, app_path_);
+  std::optional<gif::Animation> loaded = gif::Load(host_path, gif::Limits{}, &why);
   if (!loaded) {
-    std::fprintf(stderr, "%s: %s: %s\n", name_.c_str(), path.c_str(), why.c_str());
+    ReportRefused(host_path, why);
     return;
   }
   for (gif::Frame& frame : loaded->frames) {

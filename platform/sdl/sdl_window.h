@@ -32,7 +32,7 @@ class SdlSprite final : public Sprite {
 
  private:
   Screen& screen_;
-  std::string name_, app_path_;
+  std::string app_path_;
   float left_, top_, width_, height_;
   Colour back_color_;
   gif::Animation animation_;  // delays and size; the pixels live in frames_

@@ -2,13 +2,12 @@
 // block scan admits, and frames are composited by their disposal.
 #include "platform/shared/gif/gif_animation.h"
 
-#include <fcntl.h>
 #include <gif_lib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include "platform/shared/small_file.h"
 
 namespace platform::gif {
 
@@ -113,36 +112,13 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
 }
 
 std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    if (why) *why = std::strerror(errno);
+  std::string reason;
+  const std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(path, limits.max_file_bytes, &reason);
+  if (!bytes) {
+    if (why) *why = reason;
     return std::nullopt;
   }
-  struct Closer {
-    int fd;
-    ~Closer() { close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (why) *why = "not a regular file";
-    return std::nullopt;
-  }
-  if (size_t(st.st_size) > limits.max_file_bytes) {
-    if (why) *why = "file larger than the limit";
-    return std::nullopt;
-  }
-  std::vector<uint8_t> bytes(size_t(st.st_size));
-  size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (why) *why = "read failed";
-      return std::nullopt;
-    }
-    got += size_t(n);
-  }
-  return Decode(bytes.data(), bytes.size(), limits, why);
+  return Decode(bytes->data(), bytes->size(), limits, why);
 }
 
 }  // namespace platform::gif

@@ -3,14 +3,14 @@
 // file, blanks and all, so a path with blanks opens without quotation marks.
 #include "platform/shared/mci/mci_interpreter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <vector>
 
 #include "platform/shared/host_path.h"
+#include "platform/shared/small_file.h"
 
 namespace platform::mci {
 
@@ -48,11 +48,16 @@ bool TakeTrailing(std::string* text, const std::string& keyword, std::string* va
   return true;
 }
 
+// A file the device can go on to read, judged as it will be read; one line says why
+// another is not.
 bool Readable(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  size_t size;
+  std::string why;
+  const int fd = OpenSmallFile(path, SIZE_MAX, &size, &why);
+  if (fd < 0) {
+    ReportRefused(path, why);
+    return false;
+  }
   close(fd);
   return true;
 }

@@ -2,10 +2,6 @@
 // the sound libraries see them. Shared by every backend.
 #include "platform/shared/sound/sound_check.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -70,6 +66,18 @@ class MidiReader {
   size_t pos_ = 0;
 };
 
+// The length that a meta event of this type must have, or -1 for any.
+int MetaLength(uint8_t type) {
+  switch (type) {
+    case 0x2F: return 0;  // end of track
+    case 0x51: return 3;  // tempo
+    case 0x54: return 5;  // SMPTE offset
+    case 0x58: return 4;  // time signature
+    case 0x59: return 2;  // key signature
+    default: return -1;
+  }
+}
+
 // One event that matters to timing: a sounding one, or a change of tempo.
 struct Timed {
   uint64_t tick;
@@ -78,33 +86,6 @@ struct Timed {
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> ReadSmallFile(const std::string& path, size_t max_bytes,
-                                                  std::string* why) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    Fail(why, std::string("cannot open: ") + std::strerror(errno));
-    return std::nullopt;
-  }
-  std::optional<std::vector<uint8_t>> bytes;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    Fail(why, "not a regular file");
-  } else if (uint64_t(st.st_size) > max_bytes) {
-    Fail(why, "larger than the limit of " + std::to_string(max_bytes) + " bytes");
-  } else {
-    bytes.emplace(size_t(st.st_size));
-    size_t got = 0;
-    while (got < bytes->size()) {
-      const ssize_t n = read(fd, bytes->data() + got, bytes->size() - got);
-      if (n <= 0) break;
-      got += size_t(n);
-    }
-    bytes->resize(got);  // a file that shrank meanwhile is judged as it was read
-  }
-  close(fd);
-  return bytes;
-}
-
 bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why) {
   if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
   if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
@@ -112,12 +93,13 @@ bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::
   const uint64_t riff_end = uint64_t(Le32(data + 4)) + 8;
   if (riff_end > size) return Fail(why, "cut short: the file holds less than its header claims");
   uint32_t tag = 0, channels = 0, rate = 0, block_align = 0, bits = 0;
-  bool have_format = false;
+  bool have_format = false;  // one, since the check and the loader would each read another
   for (uint64_t pos = 12; pos + 8 <= riff_end;) {
     const uint8_t* chunk = data + pos;
     const uint64_t length = Le32(chunk + 4);
     if (pos + 8 + length > riff_end) return Fail(why, "cut short: a chunk runs past the end of the file");
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      if (have_format) return Fail(why, "more than one format chunk");
       if (length < 16) return Fail(why, "a format chunk too short");
       tag = Le16(chunk + 8);
       channels = Le16(chunk + 10);
@@ -156,7 +138,10 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
   const uint32_t division = Be16(data + 12);
   if (declared_tracks == 0 || int(declared_tracks) > limits.max_tracks)
     return Fail(why, std::to_string(declared_tracks) + " tracks, beyond the limit");
-  if (division == 0 || ((division & 0x8000) && (division & 0xFF) == 0)) return Fail(why, "no time division");
+  if (division == 0) return Fail(why, "no time division");
+  // The synthesizer refuses a song timed in SMPTE frames, and says so without
+  // naming the file: it is refused here instead.
+  if (division & 0x8000) return Fail(why, "timed in SMPTE frames, which the synthesizer does not play");
 
   std::vector<Timed> timed;
   size_t events = 0;
@@ -191,7 +176,10 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
         if (!track.Byte(&type) || !track.Quantity(&n)) return Fail(why, "a track cut short");
         const uint8_t* meta = track.Here();
         if (!track.Skip(n)) return Fail(why, "a track cut short");
-        if (type == 0x51 && n == 3) {
+        // The synthesizer refuses the whole song for a meta event of the wrong length.
+        if (MetaLength(type) >= 0 && n != uint32_t(MetaLength(type)))
+          return Fail(why, "a meta event of type " + std::to_string(type) + " and the wrong length");
+        if (type == 0x51) {
           const uint32_t tempo = uint32_t(meta[0]) << 16 | uint32_t(meta[1]) << 8 | meta[2];
           timed.push_back({tick, std::max<uint32_t>(tempo, 1)});
         }
@@ -228,16 +216,13 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
   std::stable_sort(timed.begin(), timed.end(), [](const Timed& a, const Timed& b) {
     return a.tick < b.tick || (a.tick == b.tick && a.tempo > b.tempo);  // tempo first
   });
-  const bool smpte = division & 0x8000;
-  const double smpte_us_per_tick =
-      smpte ? 1e6 / (double(256 - (division >> 8)) * double(division & 0xFF)) : 0.0;
   double now_us = 0.0;
   uint64_t last_tick = 0;
   uint32_t tempo = 500000;
   std::vector<double> due;
   due.reserve(timed.size());
   for (const Timed& t : timed) {
-    const double us_per_tick = smpte ? smpte_us_per_tick : double(tempo) / double(division);
+    const double us_per_tick = double(tempo) / double(division);
     now_us += double(t.tick - last_tick) * us_per_tick;
     last_tick = t.tick;
     if (t.tempo)

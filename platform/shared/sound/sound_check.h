@@ -32,10 +32,6 @@ struct MidiLimits {
   size_t max_events_in_window = 2000;
 };
 
-// Reads a regular file of at most max_bytes, judging its size before reading it.
-std::optional<std::vector<uint8_t>> ReadSmallFile(const std::string& path, size_t max_bytes,
-                                                  std::string* why);
-
 // A RIFF WAVE file with its format and data chunks whole, in an encoding the wave
 // loader decodes, within the limits. Says why not.
 bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why);
