@@ -85,7 +85,8 @@ class SdlSystem final : public System {
   // Names tried in turn, in case other users hold the first ones.
   static constexpr int kInstanceSlots = 4;
   sockaddr_un InstanceName(int slot, socklen_t* size) const;
-  bool HeldByThisUser(int slot) const;
+  enum HolderKind { kThisUser, kOtherUser };
+  HolderKind Holder(int slot) const;
   int Hold(int slot) const;  // the listening socket, or -1 where the name is taken
 
   std::string program_name_;
@@ -97,10 +98,16 @@ class SdlSystem final : public System {
 // The process's first steps, before anything opens a descriptor: descriptors 0, 1
 // and 2 open (on /dev/null where they were closed), so that no message can reach the
 // display's connection; SIGTERM, SIGINT, SIGHUP and SIGQUIT caught, whenever they
-// come, as a request to end that the event-processing step honours.
+// come, as a request to end that the event-processing step honours; SIGPIPE ignored.
 void PrepareProcess();
 // True once one of those signals has come.
 bool EndRequested();
+// Takes and closes every connection to the instance name this process holds, so
+// that no one can fill its queue and so make the next copy miss it.
+void AnswerOtherCopies();
+// Ends the process a second from the first call, whatever holds it up meanwhile.
+// Every way out arms it; it is safe in a signal handler.
+void ArmBackstop();
 // Ends the process at once with status 0: the sound is halted first, and the window,
 // the pointer and the display connection go with the process.
 [[noreturn]] void EndProcess();

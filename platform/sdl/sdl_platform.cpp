@@ -77,6 +77,8 @@ SdlPlatform::SdlPlatform(std::string_view program_name)
 }
 
 SdlPlatform::~SdlPlatform() {
+  // The end of a program that returned (a second copy): nothing here may keep it.
+  ArmBackstop();
   parts_->media.Shutdown();
   TTF_Quit();
   SDL_Quit();

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -21,17 +22,23 @@ namespace platform::sdl {
 
 namespace {
 
-volatile sig_atomic_t end_requested = 0;
+// Set by a signal handler, which may run on any of the process's threads (the
+// sound libraries start their own).
+std::atomic<bool> end_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 // A request to end: the next event-processing step closes the window. Should the
-// program not get there (stuck in a library, a frozen display), the process ends
-// by itself a second later; the sound goes with it.
+// program not get there (stuck in a library, a frozen display), the backstop ends
+// it a second later; the sound goes with it.
 void OnEndSignal(int) {
-  if (!end_requested) alarm(1);  // counted from the first request; later ones do not defer it
-  end_requested = 1;
+  end_requested = true;
+  ArmBackstop();
 }
 
 void OnOverdue(int) { _exit(0); }
+
+// The instance name this process holds, whose queue it empties.
+int answered_socket = -1;
 
 constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
@@ -54,6 +61,9 @@ void PrepareProcess() {
   for (int sig : kEndSignals) sigaction(sig, &action, nullptr);
   action.sa_handler = OnOverdue;
   sigaction(SIGALRM, &action, nullptr);
+  // A reader that went away (a closed pipe on standard error) is no reason to end.
+  action.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &action, nullptr);
   // A signal ignored or blocked by whoever started the program must still end it.
   sigset_t set;
   sigemptyset(&set);
@@ -62,11 +72,19 @@ void PrepareProcess() {
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
-bool EndRequested() { return end_requested != 0; }
+bool EndRequested() { return end_requested; }
+
+void ArmBackstop() {
+  // Counted from the first ending: a later one does not defer it.
+  const unsigned pending = alarm(0);
+  alarm(pending ? pending : 1);
+}
 
 void EndProcess() {
   // The sound stops first, where it is audible; the window, the pointer and the
   // display connection go with the process, without waiting for the window system.
+  // Halting the music waits for the synthesizer's callback, which the backstop bounds.
+  ArmBackstop();
   if (Mix_QuerySpec(nullptr, nullptr, nullptr) != 0) {
     Mix_HaltMusic();
     Mix_HaltChannel(-1);
@@ -104,17 +122,18 @@ bool SdlSystem::PrevInstance() {
   for (int slot = 0; slot < kInstanceSlots; ++slot) {
     const int held = Hold(slot);
     if (held < 0) {
-      if (HeldByThisUser(slot)) return true;
+      if (Holder(slot) == kThisUser) return true;
       continue;
     }
     // A copy that started while someone else held an earlier name holds a later one.
     for (int later = slot + 1; later < kInstanceSlots; ++later) {
-      if (HeldByThisUser(later)) {
+      if (Holder(later) == kThisUser) {
         close(held);
         return true;
       }
     }
     instance_socket_ = held;
+    answered_socket = held;
     return false;
   }
   return false;  // every name held by others: run without one
@@ -131,32 +150,51 @@ sockaddr_un SdlSystem::InstanceName(int slot, socklen_t* size) const {
   return address;
 }
 
-bool SdlSystem::HeldByThisUser(int slot) const {
+// Who holds a name that could not be bound. A holder that has bound its name but not
+// yet listens refuses, and so does one whose queue is full for a moment: each is
+// asked again for a while. A name still refused then was bound by a process that
+// never listens, which a copy of ours always does; a queue still full is taken to
+// be ours, since the holder's own copy empties its queue at every step.
+SdlSystem::HolderKind SdlSystem::Holder(int slot) const {
   socklen_t size;
   const sockaddr_un address = InstanceName(slot, &size);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return false;
-  bool ours = false;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
-    ucred peer{};
-    socklen_t length = sizeof peer;
-    ours = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
+  bool busy = false;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return kOtherUser;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
+      ucred peer{};
+      socklen_t length = sizeof peer;
+      const bool ours = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
+      close(fd);
+      return ours ? kThisUser : kOtherUser;
+    }
+    const int error = errno;
+    close(fd);
+    if (error != ECONNREFUSED && error != EAGAIN) return kOtherUser;
+    busy = error == EAGAIN;
+    usleep(5000);
   }
-  close(fd);
-  return ours;
+  return busy ? kThisUser : kOtherUser;
 }
 
 int SdlSystem::Hold(int slot) const {
   socklen_t size;
   const sockaddr_un address = InstanceName(slot, &size);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return -1;
-  // The kernel keeps the holder's credentials for whoever connects; nobody is
-  // ever accepted.
+  // The kernel keeps the holder's credentials for whoever connects.
   if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, SOMAXCONN) == 0)
     return fd;
   close(fd);
   return -1;
+}
+
+void AnswerOtherCopies() {
+  const int fd = answered_socket;
+  if (fd < 0) return;
+  // What connected has learnt who holds the name; nothing is said to it.
+  for (int copy; (copy = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) close(copy);
 }
 
 void SdlSystem::EndProgram() { EndProcess(); }

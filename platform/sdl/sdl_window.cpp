@@ -251,6 +251,7 @@ int16_t SdlWindow::DoEvents() {
   // A signal to end, or a window that vanished, closes the window; nothing is drawn
   // into a window that is gone.
   if (EndRequested() || WindowLost()) state_.Unload();
+  AnswerOtherCopies();
   if (!state_.BeginStep()) return state_.EndStep();
   SDL_Event event;
   while (state_.loaded() && SDL_PollEvent(&event)) Dispatch(event);

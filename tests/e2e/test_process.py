@@ -52,6 +52,24 @@ class Process(SessionTest):
         self.assertTrue(self.x.ended_within(process, 1.0), "a key did not end it")
         self.assertEqual(process.returncode, 0)
 
+    def test_a_standard_error_whose_reader_has_gone_changes_nothing(self):
+        # The broken picture's line goes into a pipe that nobody reads any more.
+        folder = os.path.join(self.x.tmp, "reader gone")
+        path = copy_deliverable("divor", folder)
+        with open(os.path.join(folder, "ghostgif1.gif"), "wb") as f:
+            f.write(b"GIF89a\x10\x00")
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        process = subprocess.Popen([path], env=self.x.env, stdout=write_end, stderr=write_end)
+        os.close(write_end)
+        self.addCleanup(self.x.stop, process)
+        self.assertIsNotNone(self.x.window_of(process), "no window with standard error unread")
+        time.sleep(0.5)
+        self.assertIsNone(process.poll(), "ended by itself")
+        self.x.x("xdotool", "key", "a")
+        self.assertTrue(self.x.ended_within(process, 1.0), "a key did not end it")
+        self.assertEqual(process.returncode, 0)
+
     def test_no_session_bus_is_started_and_home_stays_empty(self):
         # A plain X session: no bus address, and dbus-x11 installed, which would
         # launch a bus for anyone who asks libdbus for one.

@@ -1,0 +1,85 @@
+// The previous-instance test against what else may hold or flood its name: a copy
+// that has bound the name but not yet listens, a queue of connections left behind,
+// and a name that another process binds and never listens on.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/sdl/sdl_parts.h"
+
+namespace {
+
+using platform::sdl::SdlSystem;
+
+// A name of this test's own, as the programs form theirs.
+std::string Program(const char* what) { return std::string("instance-test-") + what + "-" + std::to_string(getpid()); }
+
+sockaddr_un Name(const std::string& program, socklen_t* size) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string name = "dotfall." + program + "." + std::to_string(getuid());
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  *size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  return address;
+}
+
+TEST(PrevInstance, ACopyThatHasBoundItsNameButNotYetListensIsFound) {
+  const std::string program = Program("gap");
+  socklen_t size;
+  const sockaddr_un address = Name(program, &size);
+  const int first = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(first, reinterpret_cast<const sockaddr*>(&address), size), 0);
+  std::thread listens([first] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    listen(first, 8);
+  });
+  SdlSystem second(program, false);
+  EXPECT_TRUE(second.PrevInstance());
+  listens.join();
+  close(first);
+}
+
+TEST(PrevInstance, AQueueFilledAgainstTheHolderDoesNotHideIt) {
+  const std::string program = Program("flood");
+  SdlSystem first(program, false);
+  ASSERT_FALSE(first.PrevInstance());
+  // Connections that are never closed, as many as the queue takes and more.
+  socklen_t size;
+  const sockaddr_un address = Name(program, &size);
+  std::vector<int> flood;
+  for (int i = 0; i < 5000; ++i) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) != 0) {
+      close(fd);
+      break;
+    }
+    flood.push_back(fd);
+    if (i % 64 == 0) platform::sdl::AnswerOtherCopies();  // the holder's steps
+  }
+  platform::sdl::AnswerOtherCopies();
+  SdlSystem second(program, false);
+  EXPECT_TRUE(second.PrevInstance());
+  for (int fd : flood) close(fd);
+}
+
+TEST(PrevInstance, ANameBoundByAProcessThatNeverListensIsPassedOver) {
+  const std::string program = Program("squat");
+  socklen_t size;
+  const sockaddr_un address = Name(program, &size);
+  const int squatter = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(squatter, reinterpret_cast<const sockaddr*>(&address), size), 0);
+  SdlSystem first(program, false);
+  EXPECT_FALSE(first.PrevInstance());  // it holds the next name
+  SdlSystem second(program, false);
+  EXPECT_TRUE(second.PrevInstance());
+  close(squatter);
+}
+
+}  // namespace
