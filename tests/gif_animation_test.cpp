@@ -105,6 +105,39 @@ TEST(GifCompositing, FramesWhollyOffTheScreenDrawAndDisposeOfNothing) {
   for (size_t i = 1; i < 4; ++i) EXPECT_EQ(anim->frames[i].argb, (std::vector<uint32_t>{kRed, kRed})) << i;
 }
 
+TEST(GifCompositing, OnlyThePartAControlShowsIsKept) {
+  // A 4 x 3 screen in a control of 3 x 2: each frame keeps its top-left 3 x 2,
+  // disposal included.
+  FrameRecipe corner{2, 0, 2, 2, {2, 2, 2, 2}, 10, 2};  // green, cleared afterwards
+  FrameRecipe low{0, 2, 4, 1, {3, 3, 3, 3}, 10};       // below what is kept
+  std::vector<uint8_t> bytes = Encode({4, 3, kPalette, {Solid(4, 3, 1), corner, low}});
+  std::string why;
+  auto anim = Decode(bytes.data(), bytes.size(), {}, &why, {3, 2});
+  ASSERT_TRUE(anim) << why;
+  EXPECT_EQ(anim->width, 3);
+  EXPECT_EQ(anim->height, 2);
+  EXPECT_EQ(anim->frames[0].argb, (std::vector<uint32_t>(6, kRed)));
+  EXPECT_EQ(anim->frames[1].argb, (std::vector<uint32_t>{kRed, kRed, kGreen, kRed, kRed, kGreen}));
+  EXPECT_EQ(anim->frames[2].argb, (std::vector<uint32_t>{kRed, kRed, kClear, kRed, kRed, kClear}));
+}
+
+TEST(GifCost, TheFileRastersCanvasFramesAndPicturesAreCounted) {
+  platform::gif::Outline outline;
+  outline.width = 4096;
+  outline.height = 4095;
+  outline.frames = 2;
+  outline.raster_bytes = 128 * 128 * 2;
+  outline.extension_bytes = 1000;
+  // Kept: 145 x 120 of each frame, 69 600 bytes; canvas and disposal copy, two
+  // frames, two pictures: six of those; 1024 a frame of giflib's records, and 64 KiB
+  // for its decoder.
+  const platform::Cost cost = platform::gif::CostOf(outline, 32 << 20, {145, 120});
+  EXPECT_EQ(cost.peak, size_t(65536 + 33554432 + 32768 + 1000 + 2048 + 6 * 69600));
+  EXPECT_EQ(cost.kept, size_t(2 * 69600));
+  // Nothing kept back: the whole screen each time.
+  EXPECT_EQ(platform::gif::CostOf(outline, 100).kept, size_t(2) * 4096 * 4095 * 4);
+}
+
 TEST(GifLoad, InputsTheFuzzerFoundLoadOrAreRefusedWithoutHarm) {
   const std::string folder = SOURCE_DIR "/tests/fuzz/regressions/gif";
   DIR* dir = opendir(folder.c_str());

@@ -1,5 +1,6 @@
 // The one reader of picture and sound files: what it refuses, in the words every
-// refusal line uses, and that nothing put in a file's place can make it wait.
+// refusal line uses, and that nothing put in a file's place can make it wait; and the
+// budget the files share.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/shared/memory_budget.h"
 #include "platform/shared/small_file.h"
 
 namespace {
@@ -55,6 +57,22 @@ TEST(ReadSmallFile, AFileOfExactlyTheLimitIsReadWhole) {
   EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "GIF89a");
   EXPECT_EQ(Why(path, 5), "larger than the limit of 5 bytes");
   unlink(path.c_str());
+}
+
+TEST(MemoryBudget, FilesAreAdmittedInTurnWhileTheyFit) {
+  platform::MemoryBudget budget(100 << 20);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(budget.Admit("/a/ghostgif1.gif", {60 << 20, 40 << 20}));
+  // 60 MiB are left: a file that needs 61 to load does not fit, one of 60 does.
+  EXPECT_FALSE(budget.Admit("/a/ghostgif2.gif", {61 << 20, 1 << 20}));
+  EXPECT_EQ(budget.held(), size_t(40) << 20);
+  EXPECT_TRUE(budget.Admit("/a/ghostgif3.gif", {60 << 20, 60 << 20}));
+  EXPECT_FALSE(budget.Admit("/a/walk.wav", {1, 1}));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "/a/ghostgif2.gif: needs 61 MiB to load, beyond the 100 MiB that pictures and sounds may take together "
+            "(40 MiB taken)\n"
+            "/a/walk.wav: needs 1 MiB to load, beyond the 100 MiB that pictures and sounds may take together "
+            "(100 MiB taken)\n");
 }
 
 }  // namespace

@@ -108,6 +108,26 @@ TEST(CheckWave, ASecondFormatChunkIsRefused) {
   EXPECT_EQ(WaveWhy(Wave(1, 1, 8000, 8, 1000, second)), "more than one format chunk");
 }
 
+TEST(CheckWave, TheCostCountsEveryWideningOfTheConversion) {
+  std::string why;
+  platform::Cost cost;
+  // 1000 frames at 8 kHz, mono, 8-bit: 1000 bytes of samples, made floats (x4),
+  // stereo (x2), and a new rate: twice 44100 / 8000 rounded up (x12).
+  const Bytes mono = Wave(1, 1, 8000, 8, 1000);
+  ASSERT_TRUE(CheckWave(mono.data(), mono.size(), {}, &why, &cost)) << why;
+  EXPECT_EQ(cost.kept, 96000u);
+  EXPECT_EQ(cost.peak, mono.size() + 1000 + 96000);
+  // 500 frames at 48 kHz, 8 channels of 16 bits: 8000 bytes, floats (x2), no more
+  // channels, a lower rate (x2).
+  const Bytes wide = Wave(1, 8, 48000, 16, 8000);
+  ASSERT_TRUE(CheckWave(wide.data(), wide.size(), {}, &why, &cost)) << why;
+  EXPECT_EQ(cost.kept, 32000u);
+  // mu-law becomes 16-bit as it is read; the device's own rate is kept.
+  const Bytes mu = Wave(7, 2, 44100, 8, 100);
+  ASSERT_TRUE(CheckWave(mu.data(), mu.size(), {}, &why, &cost)) << why;
+  EXPECT_EQ(cost.kept, 100u * 2 * 2);
+}
+
 TEST(CheckWave, ChunksOfOddLengthArePaddedAndPassedOver) {
   Bytes list;
   Text(list, "LIST");
@@ -164,6 +184,15 @@ TEST(CheckMidi, EventsThatFallDueTogetherAreCounted) {
   EXPECT_EQ(MidiWhy(Midi(Notes(3000, 1))), "");
   // The same notes at a tempo of 1 us per quarter note all fall due within 7 us.
   EXPECT_EQ(MidiWhy(Midi(Notes(3000, 1, 1))), "more than 2000 events fall due within 50 ms");
+}
+
+TEST(CheckMidi, TheCostIsTheFileTwiceEveryEventAndTheSynthesizer) {
+  const Bytes song = Midi(Notes(10, 5));  // ten notes and the end of the track
+  std::string why;
+  platform::Cost cost;
+  ASSERT_TRUE(CheckMidi(song.data(), song.size(), {}, &why, &cost)) << why;
+  EXPECT_EQ(cost.kept, 2 * song.size() + 11 * 64 + (size_t(24) << 20));
+  EXPECT_EQ(cost.peak, cost.kept);
 }
 
 TEST(CheckMidi, WhatTheSynthesizerRefusesIsRefusedHere) {

@@ -50,8 +50,8 @@ void QuietenFluidSynth(int* shown) {
 
 }  // namespace
 
-SdlMedia::SdlMedia(std::string app_path)
-    : app_path_(app_path), interpreter_(*this, std::move(app_path)) {}
+SdlMedia::SdlMedia(std::string app_path, MemoryBudget& budget)
+    : app_path_(app_path), budget_(budget), interpreter_(*this, std::move(app_path)) {}
 
 SdlMedia::~SdlMedia() { Shutdown(); }
 
@@ -95,8 +95,13 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
   const sound::MidiLimits limits;
   std::string why;
   std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(host_path, limits.max_file_bytes, &why);
-  if (!bytes || !sound::CheckMidi(bytes->data(), bytes->size(), limits, &why)) {
+  Cost cost;
+  if (!bytes || !sound::CheckMidi(bytes->data(), bytes->size(), limits, &why, &cost)) {
     ReportRefused(host_path, why);
+    *error = mci::kInvalidFile;
+    return 0;
+  }
+  if (!budget_.Admit(host_path, cost)) {
     *error = mci::kInvalidFile;
     return 0;
   }
@@ -151,10 +156,12 @@ Mix_Chunk* SdlMedia::Wave(const std::string& path) {
   limits.device_rate = rate;
   limits.device_channels = channels;
   limits.device_sample_bytes = SDL_AUDIO_BITSIZE(format) / 8;
-  if (!sound::CheckWave(bytes->data(), bytes->size(), limits, &why)) {
+  Cost cost;
+  if (!sound::CheckWave(bytes->data(), bytes->size(), limits, &why, &cost)) {
     ReportRefused(path, why);
     return nullptr;
   }
+  if (!budget_.Admit(path, cost)) return nullptr;
   wave = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes->data(), int(bytes->size())), 1);
   if (!wave) ReportRefused(path, Mix_GetError());
   return wave;

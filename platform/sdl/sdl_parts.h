@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/sdl/sdl_road.h"
+#include "platform/shared/memory_budget.h"
 #include "platform/shared/mci/mci_interpreter.h"
 #include "platform/platform.h"
 #include "platform/shared/std_random.h"
@@ -38,7 +39,8 @@ uintptr_t HostWindowFromEnvironment();
 // that needs it and closes at Shutdown.
 class SdlMedia final : public Media, mci::MusicDevice {
  public:
-  explicit SdlMedia(std::string app_path);
+  // Sounds are admitted within budget, which the pictures share.
+  SdlMedia(std::string app_path, MemoryBudget& budget);
   ~SdlMedia() override;
   uint32_t mciSendString(const std::string& command) override;
   bool sndPlaySound(const char* name, uint32_t flags) override;
@@ -55,6 +57,7 @@ class SdlMedia final : public Media, mci::MusicDevice {
   void StopWave();
 
   std::string app_path_;
+  MemoryBudget& budget_;
   mci::Interpreter interpreter_;
   enum class Audio { kClosed, kOpen, kFailed } audio_ = Audio::kClosed;
   bool have_soundfont_ = false;

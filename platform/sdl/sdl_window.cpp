@@ -65,8 +65,8 @@ int16_t Buttons(uint32_t state) {
 
 // Of the saved properties only the back colour changes what is shown: the extents
 // repeat the layout's size, and appearance 0 and borderstyle 0 draw no frame.
-SdlSprite::SdlSprite(Screen& screen, const SpriteLayout& layout, std::string app_path)
-    : screen_(screen), app_path_(std::move(app_path)),
+SdlSprite::SdlSprite(Screen& screen, MemoryBudget& budget, const SpriteLayout& layout, std::string app_path)
+    : screen_(screen), budget_(budget), app_path_(std::move(app_path)),
       left_(layout.place.left), top_(layout.place.top), width_(layout.place.width),
       height_(layout.place.height), back_color_(Resolve(layout.backcolor)) {}
 
@@ -75,7 +75,18 @@ void SdlSprite::SetPictureFile(const std::string& path) {
   animation_ = {};
   std::string why;
   const std::string host_path = HostPath(path, app_path_);
-  std::optional<gif::Animation> loaded = gif::Load(host_path, gif::Limits{}, &why);
+  const gif::Limits limits;
+  // Only the part the control shows is kept: a picture larger than its control
+  // costs no more than one of the control's size.
+  const gif::Keep keep{Px(width_), Px(height_)};
+  std::optional<gif::Animation> loaded;
+  {
+    const std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(host_path, limits.max_file_bytes, &why);
+    const std::optional<gif::Outline> outline =
+        bytes ? gif::Scan(bytes->data(), bytes->size(), limits, &why) : std::nullopt;
+    if (outline && !budget_.Admit(host_path, gif::CostOf(*outline, bytes->size(), keep))) return;
+    if (outline) loaded = gif::Decode(bytes->data(), bytes->size(), limits, &why, keep);
+  }
   if (!loaded) {
     ReportRefused(host_path, why);
     return;
@@ -105,7 +116,7 @@ void SdlSprite::Draw(uint64_t now_ms) {
 // --- the window ---
 
 SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
-                     uintptr_t host_window)
+                     MemoryBudget& budget, uintptr_t host_window)
     : state_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
       timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled),
       hosted_(host_window != 0) {
@@ -156,7 +167,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     switch (control.kind) {
       case ControlRef::kSprite: {
         const SpriteLayout& s = layout.sprites[control.sprite - 1];
-        auto sprite = std::make_unique<SdlSprite>(*screen_, s, app_path);
+        auto sprite = std::make_unique<SdlSprite>(*screen_, budget, s, app_path);
         z_order_.push_back(sprite.get());
         sprites_[control.sprite - 1] = std::move(sprite);
         break;

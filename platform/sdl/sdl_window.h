@@ -11,6 +11,7 @@
 
 #include "platform/sdl/sdl_screen.h"
 #include "platform/shared/gif/gif_animation.h"
+#include "platform/shared/memory_budget.h"
 #include "platform/platform.h"
 #include "platform/shared/timer_clock.h"
 #include "platform/shared/window_state.h"
@@ -19,7 +20,8 @@ namespace platform::sdl {
 
 class SdlSprite final : public Sprite {
  public:
-  SdlSprite(Screen& screen, const SpriteLayout& layout, std::string app_path);
+  // Pictures are admitted within budget, which the sounds share.
+  SdlSprite(Screen& screen, MemoryBudget& budget, const SpriteLayout& layout, std::string app_path);
 
   void SetPictureFile(const std::string& path) override;
   float Left() const override { return left_; }
@@ -32,6 +34,7 @@ class SdlSprite final : public Sprite {
 
  private:
   Screen& screen_;
+  MemoryBudget& budget_;
   std::string app_path_;
   float left_, top_, width_, height_;
   Colour back_color_;
@@ -58,7 +61,7 @@ class SdlWindow final : public Window {
  public:
   // With a host window (an X window id, as XScreenSaver hands one over) the form
   // draws into it at its size and leaves its input and its pointer to the host.
-  SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
+  SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path, MemoryBudget& budget,
             uintptr_t host_window = 0);
   ~SdlWindow() override;
 

@@ -13,7 +13,7 @@ import time
 import unittest
 
 from sounds import loudness, variable_length
-from xsession import SessionTest, copy_deliverable
+from xsession import FOLDER_FILES, SessionTest, TWIPS, copy_deliverable, scene_places
 
 LIMIT_MB = 300
 
@@ -150,6 +150,48 @@ def peak_memory_mb(pid):
         return int(re.search(r"VmHWM:\s+(\d+) kB", f.read()).group(1)) / 1024
 
 
+def gif_at_its_limits(path, width, height):
+    """As many frames of width x height as the limits take (1000, and 64 MiB of
+    rasters and frames), the file padded after its trailer to the 32 MiB limit."""
+    frames = min(1000, (64 << 20) // (width * height * 5))
+    one = subprocess.run(["convert", "-size", "%dx%d" % (width, height), "xc:red", "gif:-"], check=True,
+                         stdout=subprocess.PIPE).stdout
+    packed = one[10]
+    table = 3 * (2 << (packed & 7)) if packed & 0x80 else 0
+    head, frame = one[:13 + table], one[13 + table:-1]  # the frame's blocks, up to the trailer
+    with open(path, "wb") as f:
+        f.write(head + frame * frames + b"\x3b")
+        f.truncate(32 << 20)
+
+
+def gif_of_one_frame(path, width, height, screen=None, pad_to=0):
+    """One frame of width x height, on a logical screen of its own size or of screen
+    (w, h) with the frame to be restored to what was there (disposal "previous");
+    padded after its trailer to pad_to bytes."""
+    one = subprocess.run(["convert", "-size", "%dx%d" % (width, height), "xc:red", "gif:-"], check=True,
+                         stdout=subprocess.PIPE).stdout
+    packed = one[10]
+    table = 3 * (2 << (packed & 7)) if packed & 0x80 else 0
+    head, blocks = one[:13 + table], one[13 + table:-1]
+    if screen:
+        head = head[:6] + struct.pack("<HH", *screen) + head[10:]
+        blocks = b"\x21\xf9\x04\x0c\x00\x00\x00\x00" + blocks[blocks.index(b"\x2c"):]
+    with open(path, "wb") as f:
+        f.write(head + blocks + b"\x3b")
+        if pad_to:
+            f.truncate(pad_to)
+
+
+def song_at_its_limits(path):
+    """400 000 events in four tracks, one tick apart, padded to the 2 MiB limit."""
+    track = b"\x00\x90\x3c\x64" + b"\x01\x3c\x64" * (100000 - 2) + b"\x00\xff\x2f\x00"
+    with open(path, "wb") as f:
+        f.write(b"MThd" + struct.pack(">IHHH", 6, 1, 4, 480))
+        for _ in range(4):
+            f.write(b"MTrk" + struct.pack(">I", len(track)) + track)
+        f.truncate(2 << 20)
+
+
 class HostileFiles(SessionTest):
     figures = []
 
@@ -197,6 +239,72 @@ class HostileFiles(SessionTest):
         self.assertLess(len(lines), 5, lines)
         if leaves == "silent":
             self.assertLess(max(loudness(audio, 0.05) or [0]) if os.path.exists(audio) else 0, 50, "not silent")
+
+    def whole_folders(self):
+        """(label, deliverable, writer of every file by its name) for folders whose files
+        add up: every one at the limits, and the shapes that each cost far more than
+        their own limits counted before there was one budget."""
+        def at_limits(name):
+            _, sprites = scene_places(name)
+            width = max(int(s[2]) // TWIPS for s in sprites)
+            height = max(int(s[3]) // TWIPS for s in sprites)
+
+            def write(target):
+                if target.endswith(".gif"):
+                    gif_at_its_limits(target, width, height)
+                elif target.endswith(".wav"):  # 16-bit mono at 22 kHz: 31 MiB once converted
+                    wave(target, 22050, 16, 1, frames=(31 << 20) // 8)
+                elif target.endswith(".mid"):
+                    song_at_its_limits(target)
+            return write
+
+        def big_screens(target):
+            if target.endswith(".gif"):
+                gif_of_one_frame(target, 128, 128, screen=(4096, 4095), pad_to=32 << 20)
+            elif target.endswith(".wav"):
+                wave_of_two_formats(target)
+
+        def big_frames(target):
+            if target.endswith(".gif"):
+                gif_of_one_frame(target, 3663, 3663)
+
+        cases = [("every file at its limits", name, at_limits(name)) for name in FOLDER_FILES]
+        cases += [("4096 x 4095 screens padded to 32 MiB, and a wave of two formats", "Rerarir", big_screens),
+                  ("four GIFs of 3663 x 3663", "Tunelight", big_frames)]
+        return cases
+
+    def test_folders_whose_files_add_up_stay_within_the_budget_and_under_300_mb(self):
+        for label, name, write in self.whole_folders():
+            files = FOLDER_FILES[name]
+            with self.subTest(label, name=name):
+                folder = os.path.join(self.x.tmp, label, name)
+                path = copy_deliverable(name, folder)
+                for file_name in files:
+                    write(os.path.join(folder, file_name))
+                err_path = os.path.join(folder, "stderr")
+                with open(err_path, "wb") as err:
+                    started = time.time()
+                    process = subprocess.Popen([path], env=dict(self.x.env, SDL_AUDIODRIVER="disk",
+                                                                 SDL_DISKAUDIOFILE=os.path.join(folder, "audio.raw")),
+                                               stdout=subprocess.DEVNULL, stderr=err)
+                self.addCleanup(self.x.stop, process)
+                self.assertIsNotNone(self.x.window_of(process, timeout=4.0), "no window within 4 s")
+                shown = time.time() - started
+                time.sleep(1.5)
+                self.assertIsNone(process.poll(), "ended by itself")
+                memory = peak_memory_mb(process.pid)
+                self.x.x("xdotool", "key", "a")
+                ending = time.time()
+                self.assertTrue(self.x.ended_within(process, 1.0), "did not end within 1 s of a key")
+                self.assertEqual(process.returncode, 0)
+                with open(err_path, errors="replace") as f:
+                    refused = [line for line in f.read().splitlines() if "pictures and sounds may take" in line]
+                self.figures.append(("%s, %s, %d refused" % (name, label, len(refused)), "key", memory,
+                                     1000 * shown, 1000 * (time.time() - ending)))
+                self.assertLess(memory, LIMIT_MB)
+                # What did not fit beside what came before it is named.
+                for line in refused:
+                    self.assertTrue(line.startswith(folder + "/"), line)
 
     def test_each_hostile_file_is_refused_and_the_program_stays_light_and_ends_at_once(self):
         for label, name, file_name, write, named, leaves in CASES:

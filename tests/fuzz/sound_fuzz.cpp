@@ -65,15 +65,17 @@ void WavePath(const uint8_t* data, size_t size) {
   limits.device_channels = channels;
   limits.device_sample_bytes = SDL_AUDIO_BITSIZE(format) / 8;
   std::string why;
-  if (!platform::sound::CheckWave(data, size, limits, &why)) {
+  platform::Cost cost;
+  if (!platform::sound::CheckWave(data, size, limits, &why, &cost)) {
     Require(!why.empty(), "a refusal says why");
     return;
   }
   Mix_Chunk* chunk = nullptr;
   const size_t peak =
       memory_account::PeakDuring([&] { chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(data, int(size)), 1); });
-  // The conversion works in a buffer a few times the size of what it makes.
-  Require(peak <= 4 * limits.max_decoded_bytes, "memory while loading within the limits");
+  // What the budget counts for the file (its bytes, here already in memory, among them).
+  if (peak > cost.peak + 4096) std::fprintf(stderr, "heap %zu bytes at its peak, counted %zu\n", peak, cost.peak);
+  Require(peak <= cost.peak + 4096, "memory while loading within what the budget counts");
   if (!chunk) return;  // the loader's own refusal
   Require(chunk->alen <= limits.max_decoded_bytes, "the decoded wave within the limit");
   Mix_FreeChunk(chunk);
@@ -82,13 +84,21 @@ void WavePath(const uint8_t* data, size_t size) {
 void MidiPath(const uint8_t* data, size_t size) {
   const platform::sound::MidiLimits limits;
   std::string why;
-  if (!platform::sound::CheckMidi(data, size, limits, &why)) {
+  platform::Cost cost;
+  if (!platform::sound::CheckMidi(data, size, limits, &why, &cost)) {
     Require(!why.empty(), "a refusal says why");
     return;
   }
   Player& p = Synth();
   fluid_player_t* player = new_fluid_player(p.synth);
-  if (fluid_player_add_mem(player, data, size) == FLUID_OK && fluid_player_play(player) == FLUID_OK) {
+  // The player's copy of the file and its record of every event, beside the
+  // synthesizer made once for every input.
+  size_t peak = 0;
+  bool playing = false;
+  peak = memory_account::PeakDuring(
+      [&] { playing = fluid_player_add_mem(player, data, size) == FLUID_OK && fluid_player_play(player) == FLUID_OK; });
+  Require(peak <= cost.peak - limits.synthesizer_bytes, "the player's memory within what the budget counts");
+  if (playing) {
     // One second of sound in blocks of 1024 frames, as the audio callback asks.
     std::vector<int16_t> block(2 * 1024);
     // Counted in this thread's processor time, which other work on the machine

@@ -39,8 +39,19 @@ std::string GifError(int code) {
 
 }  // namespace
 
+Cost CostOf(const Outline& outline, size_t file_bytes, Keep keep) {
+  constexpr size_t kDecoder = size_t(64) << 10;  // giflib's decoder: its tables and the screen's colours
+  constexpr size_t kPerFrame = 1024;             // giflib's image record and colour table, a frame's record
+  const size_t kept = size_t(std::min(outline.width, keep.width)) * size_t(std::min(outline.height, keep.height)) * 4;
+  const size_t frames = size_t(outline.frames);
+  const size_t pictures = frames * kept;
+  return {kDecoder + file_bytes + outline.raster_bytes + outline.extension_bytes + frames * kPerFrame + 2 * kept +
+              frames * kept + pictures,
+          pictures};
+}
+
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
-                                std::string* why) {
+                                std::string* why, Keep keep) {
   const std::optional<Outline> outline = Scan(data, size, limits, why);
   if (!outline) return std::nullopt;
 
@@ -65,8 +76,8 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
   }
 
   Animation anim;
-  anim.width = outline->width;
-  anim.height = outline->height;
+  anim.width = std::min(outline->width, keep.width);
+  anim.height = std::min(outline->height, keep.height);
   const size_t screen = size_t(anim.width) * size_t(anim.height);
   std::vector<uint32_t> canvas(screen, 0), saved;
   anim.frames.reserve(size_t(file->ImageCount));
@@ -111,14 +122,14 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
   return anim;
 }
 
-std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why) {
+std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Keep keep) {
   std::string reason;
   const std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(path, limits.max_file_bytes, &reason);
   if (!bytes) {
     if (why) *why = reason;
     return std::nullopt;
   }
-  return Decode(bytes->data(), bytes->size(), limits, why);
+  return Decode(bytes->data(), bytes->size(), limits, why, keep);
 }
 
 }  // namespace platform::gif

@@ -1,13 +1,17 @@
 // GIF files as the animated picture control shows them: checked against limits
 // before decoding, decoded with giflib, and composited frame by frame by the
-// frames' disposal methods into whole pictures of the logical screen's size.
+// frames' disposal methods into pictures of the logical screen's size, or of the part
+// of it that is kept.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/shared/memory_budget.h"
 
 namespace platform::gif {
 
@@ -51,12 +55,25 @@ struct Outline {
 // malformed block, a zero-sized screen, or a size beyond the limits.
 std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limits, std::string* why);
 
-// Scans, then decodes and composites. Fails, saying why, where Scan fails or giflib
-// reports an error.
+// The part of each frame that is kept: a control shows a picture from its top-left
+// corner and no further than its own size.
+struct Keep {
+  int width = std::numeric_limits<int>::max();
+  int height = std::numeric_limits<int>::max();
+};
+
+// Scans, then decodes and composites, keeping the part keep says. Fails, saying why,
+// where Scan fails or giflib reports an error.
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
-                                std::string* why);
+                                std::string* why, Keep keep = {});
 
 // Reads a regular file of at most limits.max_file_bytes and decodes it.
-std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why);
+std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Keep keep = {});
+
+// What loading a file of file_bytes with this outline costs: the file's bytes,
+// giflib's rasters and extensions with their bookkeeping, the composing canvas and
+// the copy kept for disposal, the kept frames and the pictures made from them, of
+// which the pictures stay held.
+Cost CostOf(const Outline& outline, size_t file_bytes, Keep keep = {});
 
 }  // namespace platform::gif

@@ -86,7 +86,7 @@ struct Timed {
 
 }  // namespace
 
-bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why) {
+bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why, Cost* cost) {
   if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
   if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
     return Fail(why, "not a RIFF WAVE file");
@@ -122,6 +122,20 @@ bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::
       if (decoded > limits.max_decoded_bytes)
         return Fail(why, "decoded size of " + std::to_string(decoded >> 20) + " MB larger than the limit");
       if (frames == 0) return Fail(why, "no sound data");
+      if (cost) {
+        // The loader's samples: 8-bit stays, 16-bit, A-law, mu-law and ADPCM become
+        // 16-bit, 24-bit becomes 32-bit.
+        const uint64_t sample_bytes = bits <= 8 && tag == 1 ? 1 : bits <= 16 ? 2 : 4;
+        const uint64_t samples = frames * channels * sample_bytes;
+        const uint64_t to_floats = std::max<uint64_t>(1, 4 / sample_bytes);
+        const uint64_t to_channels = std::max<uint64_t>(1, (uint64_t(limits.device_channels) + channels - 1) / channels);
+        // A change of rate takes twice the rounded-up ratio (seen: 8 kHz to 44.1 kHz,
+        // twelve times; 48 kHz to 44.1 kHz, twice).
+        const uint64_t to_rate =
+            int64_t(rate) == limits.device_rate ? 1 : 2 * ((uint64_t(limits.device_rate) + rate - 1) / rate);
+        const uint64_t conversion = samples * to_floats * to_channels * to_rate;
+        *cost = {size_t(size + samples + conversion), size_t(conversion)};
+      }
       return true;
     }
     pos += 8 + length + (length & 1);
@@ -129,7 +143,7 @@ bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::
   return Fail(why, "no sound data");
 }
 
-bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why) {
+bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why, Cost* cost) {
   if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
   if (size < 14 || std::memcmp(data, "MThd", 4) != 0 || Be32(data + 4) < 6)
     return Fail(why, "not a Standard MIDI File");
@@ -236,6 +250,10 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
     if (last - first + 1 > limits.max_events_in_window)
       return Fail(why, "more than " + std::to_string(limits.max_events_in_window) + " events fall due within " +
                            std::to_string(limits.window_ms) + " ms");
+  }
+  if (cost) {
+    const size_t held = 2 * size + events * limits.bytes_per_event + limits.synthesizer_bytes;
+    *cost = {held, held};
   }
   return true;
 }

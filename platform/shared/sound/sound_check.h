@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/shared/memory_budget.h"
+
 namespace platform::sound {
 
 struct WaveLimits {
@@ -30,13 +32,24 @@ struct MidiLimits {
   // Events that fall due within one stretch of this length are played together.
   int window_ms = 50;
   size_t max_events_in_window = 2000;
+  // The synthesizer, its voices and the General MIDI font's samples.
+  size_t synthesizer_bytes = size_t(24) << 20;
+  size_t bytes_per_event = 64;  // the player's record of one event
 };
 
 // A RIFF WAVE file with its format and data chunks whole, in an encoding the wave
-// loader decodes, within the limits. Says why not.
-bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why);
+// loader decodes, within the limits. Says why not. Where cost is given, it receives
+// what loading the wave costs: the file's bytes, the loader's samples as it reads
+// them, and its conversion buffer, which grows by every step the conversion widens
+// (to floats, to more channels, to a higher rate) and is what stays held.
+bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why,
+               Cost* cost = nullptr);
 
-// A Standard MIDI File whose tracks parse to their ends, within the limits. Says why not.
-bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why);
+// A Standard MIDI File whose tracks parse to their ends, within the limits, with
+// nothing the synthesizer refuses. Says why not. Where cost is given, it receives
+// what the song costs while it plays: the file's bytes, held twice (here and in the
+// player), the player's record of every event, and the synthesizer with its font.
+bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why,
+               Cost* cost = nullptr);
 
 }  // namespace platform::sound

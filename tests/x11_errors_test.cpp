@@ -1,0 +1,42 @@
+// X errors about the window drawn into: only one saying that the window is gone
+// (BadWindow, BadDrawable) marks it lost. The id an error carries names something
+// else for other codes, which may have the window's id.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include "platform/sdl/sdl_parts.h"
+
+namespace {
+
+TEST(XErrors, OnlyAnErrorThatTheWindowIsGoneMarksItLost) {
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("errors", 0, 0, 32, 32, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr);
+  platform::sdl::GuardXlib(window);
+  platform::sdl::WatchWindow(window);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
+  Display* display = info.info.x11.display;
+  // The window's id given as a cursor: BadCursor, naming that id.
+  XDefineCursor(display, info.info.x11.window, Cursor(info.info.x11.window));
+  XSync(display, False);
+  EXPECT_FALSE(platform::sdl::WindowLost());
+  // Drawing into a pixmap id that names nothing: BadDrawable, about another id.
+  XClearWindow(display, info.info.x11.window + 1000);
+  XSync(display, False);
+  EXPECT_FALSE(platform::sdl::WindowLost());
+  // The window itself destroyed behind SDL's back, then drawn into.
+  XDestroyWindow(display, info.info.x11.window);
+  XClearWindow(display, info.info.x11.window);
+  XSync(display, False);
+  EXPECT_TRUE(platform::sdl::WindowLost());
+  // As in the programs, the window and the display's connection go with the
+  // process: SDL's own ending would destroy the window again, and report it.
+}
+
+}  // namespace
