@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -62,17 +63,27 @@ const bool kInstalled = SDL_SetMemoryFunctions(Malloc, Calloc, Realloc, Free) ==
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kBlack = 0x000000, kGrey = 0x3C3C3C, kWhite = 0xFFFFFF;
 
-// The road a test runs on: the surface, or a renderer that SDL_RENDER_DRIVER names.
-class Screens : public ::testing::TestWithParam<const char*> {
+// The road a test runs on (the surface, or a renderer that SDL_RENDER_DRIVER names)
+// and the display's scale: its pixels to a 96-DPI pixel, each way.
+struct Road {
+  const char* name;
+  int scale;
+};
+
+std::string RoadName(const ::testing::TestParamInfo<Road>& info) {
+  return std::string(info.param.name) + "_at_" + std::to_string(info.param.scale);
+}
+
+class Screens : public ::testing::TestWithParam<Road> {
  protected:
   void SetUp() override {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
-    if (std::strcmp(GetParam(), "surface") != 0) SDL_SetHint(SDL_HINT_RENDER_DRIVER, GetParam());
+    if (std::strcmp(GetParam().name, "surface") != 0) SDL_SetHint(SDL_HINT_RENDER_DRIVER, GetParam().name);
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    window_ = SDL_CreateWindow("screen", 0, 0, kW, kH, 0);
+    window_ = SDL_CreateWindow("screen", 0, 0, kW * k_, kH * k_, 0);
     ASSERT_NE(window_, nullptr) << SDL_GetError();
-    screen_ = std::make_unique<Screen>(window_);
-    ASSERT_STREQ(screen_->Road(), GetParam());
+    screen_ = std::make_unique<Screen>(window_, k_);
+    ASSERT_STREQ(screen_->Road(), GetParam().name);
     canvas_.Resize(kW, kH, platform::ToArgb(platform::kBlack));
   }
   void TearDown() override {
@@ -88,14 +99,25 @@ class Screens : public ::testing::TestWithParam<const char*> {
                  RGB(int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF)));
   }
 
-  // What the window shows at (x, y), as 0xRRGGBB.
-  uint32_t Shown(int x, int y) {
+  // What the window shows at the display's pixel (x, y), as 0xRRGGBB.
+  uint32_t ShownOnDisplay(int x, int y) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     uint32_t pixel;
     std::memcpy(&pixel, static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch + x * 4, 4);
     uint8_t r, g, b;
     SDL_GetRGB(pixel, surface->format, &r, &g, &b);
     return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+  }
+
+  // What the window shows at the 96-DPI pixel (x, y): the colour of all its k x k
+  // pixels, or kMixed where they differ.
+  static constexpr uint32_t kMixed = 0xDEADBEEF;
+  uint32_t Shown(int x, int y) {
+    const uint32_t first = ShownOnDisplay(x * k_, y * k_);
+    for (int dy = 0; dy < k_; ++dy)
+      for (int dx = 0; dx < k_; ++dx)
+        if (ShownOnDisplay(x * k_ + dx, y * k_ + dy) != first) return kMixed;
+    return first;
   }
 
   // A picture of w x h pixels, all of one 0xAARRGGBB value.
@@ -111,11 +133,11 @@ class Screens : public ::testing::TestWithParam<const char*> {
     screen_->DrawCanvas(canvas_);
     const SDL_Rect place{x, y, 10, 8};
     screen_->Fill(place, back);
-    if (picture) screen_->Draw(*picture, {0, 0, picture->width(), picture->height()},
-                               {x, y, picture->width(), picture->height()}, tint);
+    if (picture) screen_->Draw(*picture, {0, 0, picture->width(), picture->height()}, x, y, tint);
     screen_->Present();
   }
 
+  const int k_ = GetParam().scale;
   SDL_Window* window_ = nullptr;
   std::unique_ptr<Screen> screen_;
   Canvas canvas_;
@@ -192,7 +214,7 @@ TEST_P(Screens, APictureWithNoFillUnderItShowsTheCanvasChangingThroughIt) {
   const Picture picture = screen_->MakePicture(pixels.data(), 2, 1, 8);
   auto frame = [&] {
     screen_->DrawCanvas(canvas_);
-    screen_->Draw(picture, {0, 0, 2, 1}, {20, 20, 2, 1});
+    screen_->Draw(picture, {0, 0, 2, 1}, 20, 20);
     screen_->Present();
   };
   frame();
@@ -221,25 +243,45 @@ TEST_P(Screens, WhatTheDisplayLostIsDrawnAgainAfterAnExposure) {
 TEST_P(Screens, ANewSizeIsDrawnWhole) {
   Point(5, 5, kGrey);
   Frame(40, 0, platform::kBlack);
-  SDL_SetWindowSize(window_, 80, 60);
+  SDL_SetWindowSize(window_, 80 * k_, 60 * k_);
   SDL_PumpEvents();
   canvas_.Resize(80, 60, platform::ToArgb(platform::kBlack));
   Point(79, 59, kWhite);
   Frame(40, 0, platform::kBlack);
-  EXPECT_EQ(SDL_GetWindowSurface(window_)->w, 80);
+  EXPECT_EQ(SDL_GetWindowSurface(window_)->w, 80 * k_);
   EXPECT_EQ(Shown(5, 5), kGrey);
   EXPECT_EQ(Shown(79, 59), kWhite);
   EXPECT_EQ(Shown(70, 50), kBlack);
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, Screens, ::testing::Values("surface", "software"));
+TEST_P(Screens, PicturesMadeAtTheDisplaysDensityAreNotEnlarged) {
+  // Two of the display's pixels, as the banner's line is made: at any scale they
+  // stay two of the display's pixels, at the 96-DPI place 3, 2.
+  const std::vector<uint32_t> pixels = {0xFFFF0000, 0xFF00FF00};
+  Picture line;  // moved in, as the banner keeps its line
+  line = screen_->MakePicture(pixels.data(), 2, 1, 8, k_);
+  screen_->DrawCanvas(canvas_);
+  screen_->Draw(line, {0, 0, 2, 1}, 3, 2);
+  screen_->Present();
+  EXPECT_EQ(ShownOnDisplay(3 * k_, 2 * k_), 0xFF0000u);
+  EXPECT_EQ(ShownOnDisplay(3 * k_ + 1, 2 * k_), 0x00FF00u);
+  EXPECT_EQ(ShownOnDisplay(3 * k_ + 2, 2 * k_), kBlack);
+  EXPECT_EQ(ShownOnDisplay(3 * k_, 2 * k_ + 1), kBlack);
+}
+
+const Road kRoads[] = {{"surface", 1}, {"software", 1}, {"surface", 2}, {"software", 2}, {"surface", 3}};
+INSTANTIATE_TEST_SUITE_P(Roads, Screens, ::testing::ValuesIn(kRoads), RoadName);
 
 // What the surface road sends to the display, which it reports.
 class SurfaceRoad : public Screens {
  protected:
+  // In 96-DPI pixels: what was sent, each rectangle k times as large as it stands here.
   std::vector<std::tuple<int, int, int, int>> Sent() const {
     std::vector<std::tuple<int, int, int, int>> sent;
-    for (const SDL_Rect& r : screen_->Sent()) sent.emplace_back(r.x, r.y, r.w, r.h);
+    for (const SDL_Rect& r : screen_->Sent()) {
+      EXPECT_TRUE(r.x % k_ == 0 && r.y % k_ == 0 && r.w % k_ == 0 && r.h % k_ == 0);
+      sent.emplace_back(r.x / k_, r.y / k_, r.w / k_, r.h / k_);
+    }
     std::sort(sent.begin(), sent.end());
     return sent;
   }
@@ -279,15 +321,16 @@ TEST_P(SurfaceRoad, AWindowSurfaceMadeAnewAtTheSameSizeIsDrawnWhole) {
   Frame(40, 0, platform::kBlack);
   // Away and back before the next frame: the window's surface is made anew, at the
   // same size, and starts black.
-  SDL_SetWindowSize(window_, kW + 16, kH);
+  SDL_SetWindowSize(window_, kW * k_ + 16, kH * k_);
   ASSERT_NE(SDL_GetWindowSurface(window_), nullptr);
-  SDL_SetWindowSize(window_, kW, kH);
+  SDL_SetWindowSize(window_, kW * k_, kH * k_);
   SDL_PumpEvents();
   Frame(40, 0, platform::kBlack);
   EXPECT_EQ(Shown(5, 5), kGrey);
   EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{0, 0, kW, kH}, {40, 0, 10, 8}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Road, SurfaceRoad, ::testing::Values("surface"));
+const Road kSurfaces[] = {{"surface", 1}, {"surface", 2}};
+INSTANTIATE_TEST_SUITE_P(Road, SurfaceRoad, ::testing::ValuesIn(kSurfaces), RoadName);
 
 }  // namespace

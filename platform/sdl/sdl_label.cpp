@@ -53,7 +53,7 @@ TTF_Font* OpenFitting(const std::string& file, int index, int max_height_px) {
 
 }  // namespace
 
-SdlLabel::SdlLabel(Screen& screen, const LabelLayout& layout)
+SdlLabel::SdlLabel(Screen& screen, const LabelLayout& layout, int scale)
     : screen_(screen), place_(layout.place), fore_color_(layout.fore_color),
       back_color_(layout.back_color), caption_(layout.caption) {
   std::string file;
@@ -62,7 +62,8 @@ SdlLabel::SdlLabel(Screen& screen, const LabelLayout& layout)
     std::fprintf(stderr, "banner: no font for Simplified Chinese found\n");
     return;
   }
-  TTF_Font* font = OpenFitting(file, index, int(place_.height) / kTwipsPerPixel);
+  // Drawn at the display's own density: at scale k, k times as tall, not stretched.
+  TTF_Font* font = OpenFitting(file, index, int(place_.height) / kTwipsPerPixel * scale);
   if (!font) {
     Report("banner font");
     return;
@@ -75,7 +76,7 @@ SdlLabel::SdlLabel(Screen& screen, const LabelLayout& layout)
   }
   // The blended line comes as 0xAARRGGBB.
   text_ = screen_.MakePicture(static_cast<const uint32_t*>(surface->pixels), surface->w, surface->h,
-                              surface->pitch);
+                              surface->pitch, scale);
   SDL_FreeSurface(surface);
 }
 
@@ -85,8 +86,9 @@ void SdlLabel::Draw() {
   screen_.Fill(rect, back_color_);
   if (!text_) return;
   // One line, clipped to the banner's rectangle.
-  const SDL_Rect source{0, 0, std::min(text_.width(), rect.w), std::min(text_.height(), rect.h)};
-  screen_.Draw(text_, source, {rect.x, rect.y, source.w, source.h}, fore_color_);
+  const int k = text_.density();
+  const SDL_Rect source{0, 0, std::min(text_.width(), rect.w * k), std::min(text_.height(), rect.h * k)};
+  screen_.Draw(text_, source, rect.x, rect.y, fore_color_);
 }
 
 }  // namespace platform::sdl

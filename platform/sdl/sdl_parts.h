@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/sdl/sdl_road.h"
+#include "platform/sdl/sdl_scale.h"
 #include "platform/shared/memory_budget.h"
 #include "platform/shared/mci/mci_interpreter.h"
 #include "platform/platform.h"
@@ -142,6 +143,9 @@ void AskForFullScreenAtMapping(SDL_Window* window);
 // On X11: whether the server offers DRI3 or DRI2, and its GLX vendor, asked
 // without loading GL. Elsewhere it adds nothing.
 void AddX11Facts(SDL_Window* window, DisplayFacts* facts);
+// On X11: the XSETTINGS window-scaling factor and the resources' Xft.dpi, as the
+// desktop sets them for every program. Elsewhere it adds nothing.
+void AddX11Density(SDL_Window* window, DensityFacts* facts);
 
 // Writes "<what>: <SDL's reason>" to standard error.
 void Report(const char* what);

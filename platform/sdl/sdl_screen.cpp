@@ -52,6 +52,7 @@ Picture& Picture::operator=(Picture&& other) noexcept {
     surface_ = std::exchange(other.surface_, nullptr);
     width_ = other.width_;
     height_ = other.height_;
+    density_ = other.density_;
   }
   return *this;
 }
@@ -67,9 +68,9 @@ Picture::~Picture() {
 
 // Where a road cannot start, the next is tried: the surface, then whatever renderer
 // the display offers (a Wayland compositor gives a window no surface).
-Screen::Screen(SDL_Window* window) : Screen(window, FactsOf(window)) {}
+Screen::Screen(SDL_Window* window, int scale) : Screen(window, FactsOf(window), scale) {}
 
-Screen::Screen(SDL_Window* window, DisplayFacts facts) : window_(window) {
+Screen::Screen(SDL_Window* window, DisplayFacts facts, int scale) : window_(window), k_(scale) {
   bool started = false;
   switch (ChooseRoad(facts)) {
     case Road::kRenderer:
@@ -137,8 +138,9 @@ const char* Screen::Road() const {
   return SDL_GetRendererInfo(renderer_, &info) == 0 ? info.name : "?";
 }
 
-Picture Screen::MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes) {
+Picture Screen::MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes, int density) {
   Picture picture;
+  picture.density_ = density;
   if (renderer_) {
     picture.texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                          width, height);
@@ -147,6 +149,7 @@ Picture Screen::MakePicture(const uint32_t* argb, int width, int height, int pit
       return picture;
     }
     SDL_SetTextureBlendMode(picture.texture_, SDL_BLENDMODE_BLEND);
+    SDL_SetTextureScaleMode(picture.texture_, SDL_ScaleModeNearest);  // pixel art stays sharp
     SDL_UpdateTexture(picture.texture_, nullptr, argb, pitch_bytes);
   } else {
     picture.surface_ = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
@@ -185,6 +188,7 @@ void Screen::DrawCanvasOnRenderer(Canvas& canvas) {
     }
     texture_w_ = canvas.WidthPx();
     texture_h_ = canvas.HeightPx();
+    SDL_SetTextureScaleMode(canvas_texture_, SDL_ScaleModeNearest);  // a dot covers k x k pixels
     SDL_UpdateTexture(canvas_texture_, nullptr, canvas.Pixels(), canvas.PitchBytes());
   } else {
     canvas.ForEachDirtyRun([&](int x, int y, int w, int h) {
@@ -193,7 +197,8 @@ void Screen::DrawCanvasOnRenderer(Canvas& canvas) {
                         canvas.PitchBytes());
     });
   }
-  SDL_RenderCopy(renderer_, canvas_texture_, nullptr, nullptr);
+  const SDL_Rect whole = OnDisplay({0, 0, texture_w_, texture_h_});
+  SDL_RenderCopy(renderer_, canvas_texture_, nullptr, &whole);
 }
 
 void Screen::DrawCanvasOnSurface(Canvas& canvas) {
@@ -225,7 +230,7 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
     whole_ = true;
   }
   if (whole_) {
-    changed_.push_back({0, 0, frame_->w, frame_->h});
+    changed_.push_back({0, 0, (frame_->w + k_ - 1) / k_, (frame_->h + k_ - 1) / k_});
     return;
   }
   // A falling dot dirties tiles one above the other: runs that line up with one in
@@ -254,22 +259,26 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
 }
 
 void Screen::Fill(const SDL_Rect& rect, Colour colour) {
+  const SDL_Rect display = OnDisplay(rect);
   if (renderer_) {
     SDL_SetRenderDrawColor(renderer_, uint8_t(RedOf(colour)), uint8_t(GreenOf(colour)), uint8_t(BlueOf(colour)),
                            255);
-    SDL_RenderFillRect(renderer_, &rect);
+    SDL_RenderFillRect(renderer_, &display);
     return;
   }
-  ops_.push_back({{}, rect, nullptr, colour});
+  ops_.push_back({{}, rect, display, nullptr, colour});
 }
 
-void Screen::Draw(const Picture& picture, const SDL_Rect& source, const SDL_Rect& target, Colour tint) {
+void Screen::Draw(const Picture& picture, const SDL_Rect& source, int x, int y, Colour tint) {
+  const SDL_Rect display{x * k_, y * k_, source.w * k_ / picture.density_, source.h * k_ / picture.density_};
   if (picture.texture_) {
     SDL_SetTextureColorMod(picture.texture_, uint8_t(RedOf(tint)), uint8_t(GreenOf(tint)), uint8_t(BlueOf(tint)));
-    SDL_RenderCopy(renderer_, picture.texture_, &source, &target);
+    SDL_RenderCopy(renderer_, picture.texture_, &source, &display);
     return;
   }
-  if (picture.surface_) ops_.push_back({source, target, picture.surface_, tint});
+  // What it covers of the canvas: every 96-DPI pixel it touches.
+  const SDL_Rect target{x, y, (display.w + k_ - 1) / k_, (display.h + k_ - 1) / k_};
+  if (picture.surface_) ops_.push_back({source, target, display, picture.surface_, tint});
 }
 
 void Screen::Present() {
@@ -282,18 +291,17 @@ void Screen::Present() {
     for (const SDL_Rect& rect : changed_) CopyCanvas(rect);
     covered_.clear();
     for (const Op& op : ops_) {
-      SDL_Rect to = op.target;
       if (op.picture) {
         SDL_SetSurfaceColorMod(op.picture, uint8_t(RedOf(op.colour)), uint8_t(GreenOf(op.colour)),
                                uint8_t(BlueOf(op.colour)));
-        SDL_Rect from = op.source;
-        SDL_BlitSurface(op.picture, &from, frame_, &to);
+        Blit(op.picture, op.source, op.display);
       } else {
+        SDL_Rect to = op.display;
         SDL_FillRect(frame_, &to, SDL_MapRGB(frame_->format, uint8_t(RedOf(op.colour)),
                                              uint8_t(GreenOf(op.colour)), uint8_t(BlueOf(op.colour))));
       }
       covered_.push_back(op.target);
-      sent_.push_back(op.target);
+      sent_.push_back(op.display);
     }
   }
   // Only what lies on the window goes to the display.
@@ -352,9 +360,18 @@ void Screen::Uncovered(const SDL_Rect& rect, size_t from) {
 }
 
 void Screen::CopyCanvas(const SDL_Rect& rect) {
-  SDL_Rect from = rect, to = rect;
-  SDL_BlitSurface(canvas_surface_, &from, frame_, &to);
-  sent_.push_back(rect);
+  const SDL_Rect display = OnDisplay(rect);
+  Blit(canvas_surface_, rect, display);
+  sent_.push_back(display);
+}
+
+// Nearest-neighbour where the sizes differ: pixel art and dots stay sharp.
+void Screen::Blit(SDL_Surface* from, const SDL_Rect& source, const SDL_Rect& target) {
+  SDL_Rect in = source, out = target;
+  if (in.w == out.w && in.h == out.h)
+    SDL_BlitSurface(from, &in, frame_, &out);
+  else
+    SDL_BlitScaled(from, &in, frame_, &out);
 }
 
 }  // namespace platform::sdl

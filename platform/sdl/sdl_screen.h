@@ -35,22 +35,27 @@ class Picture {
   explicit operator bool() const { return texture_ || surface_; }
   int width() const { return width_; }
   int height() const { return height_; }
+  // Its pixels to a 96-DPI pixel: 1 for pixel art, which the screen enlarges to its
+  // scale; the scale itself for what was made at the display's own density.
+  int density() const { return density_; }
 
  private:
   friend class Screen;
   SDL_Texture* texture_ = nullptr;  // a renderer's road
   SDL_Surface* surface_ = nullptr;  // the surface road
   int width_ = 0, height_ = 0;
+  int density_ = 1;
 };
 
 class Screen {
  public:
   // Chooses the road for the window from what its display tells (ChooseRoad);
   // SDL_RENDER_DRIVER, where set, chooses a renderer. Ends the program when the
-  // window can be drawn on no road.
-  explicit Screen(SDL_Window* window);
+  // window can be drawn on no road. Places and sizes are given in 96-DPI pixels, and
+  // each becomes scale x scale of the display's.
+  explicit Screen(SDL_Window* window, int scale = 1);
   // The same, from the facts given.
-  Screen(SDL_Window* window, DisplayFacts facts);
+  Screen(SDL_Window* window, DisplayFacts facts, int scale = 1);
   ~Screen();
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
@@ -58,23 +63,23 @@ class Screen {
   // "surface", or the name of the renderer.
   const char* Road() const;
 
-  // A picture of width x height pixels, 0xAARRGGBB rows pitch_bytes apart; an empty
-  // picture (and one line on standard error) where the display refuses it.
-  Picture MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes);
+  // A picture of width x height pixels, 0xAARRGGBB rows pitch_bytes apart, with
+  // density of them to a 96-DPI pixel; an empty picture (and one line on standard
+  // error) where the display refuses it.
+  Picture MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes, int density = 1);
 
   // One frame: the canvas first (taking its changed tiles, and clearing their
   // marks), then what is drawn over it in order, then Present.
   void DrawCanvas(Canvas& canvas);
   void Fill(const SDL_Rect& rect, Colour colour);
-  // The source part of picture at target's place, at the source's size, its colours
-  // multiplied by tint (white leaves them).
-  void Draw(const Picture& picture, const SDL_Rect& source, const SDL_Rect& target,
-            Colour tint = 0xFFFFFF);
+  // The source part of picture (in its own pixels) with its top-left corner at x, y,
+  // its colours multiplied by tint (white leaves them).
+  void Draw(const Picture& picture, const SDL_Rect& source, int x, int y, Colour tint = 0xFFFFFF);
   void Present();
   // The display lost what the window showed (it was covered, or mapped anew): the
   // next frame is drawn and sent whole.
   void Exposed() { whole_ = true; }
-  // On the surface road, the rectangles the last frame sent to the display.
+  // On the surface road, the rectangles the last frame sent to the display, in its pixels.
   const std::vector<SDL_Rect>& Sent() const { return sent_; }
 
  private:
@@ -84,7 +89,12 @@ class Screen {
   void DrawCanvasOnRenderer(Canvas& canvas);
   void DrawCanvasOnSurface(Canvas& canvas);
 
+  // A rectangle in 96-DPI pixels as the display's pixels.
+  SDL_Rect OnDisplay(const SDL_Rect& rect) const { return {rect.x * k_, rect.y * k_, rect.w * k_, rect.h * k_}; }
+  void Blit(SDL_Surface* from, const SDL_Rect& source, const SDL_Rect& target);
+
   SDL_Window* window_;
+  int k_;  // display pixels to a 96-DPI pixel, each way
   SDL_Renderer* renderer_ = nullptr;  // the GPU road (or whatever renderer a display insists on)
   SDL_Texture* canvas_texture_ = nullptr;
   int texture_w_ = 0, texture_h_ = 0;
@@ -92,7 +102,9 @@ class Screen {
   // The surface road. Drawing over the canvas is kept until Present, which draws
   // it only where it differs from the last frame's.
   struct Op {
-    SDL_Rect source, target;
+    SDL_Rect source;
+    SDL_Rect target;       // in 96-DPI pixels, what it covers of the canvas
+    SDL_Rect display;      // in the display's pixels, where it is drawn
     SDL_Surface* picture;  // null for a fill
     Colour colour;         // the fill's colour, or the picture's tint
   };
@@ -110,7 +122,7 @@ class Screen {
   uint64_t pictures_made_ = 0, pictures_seen_ = 0;
   std::vector<SDL_Rect> covered_;  // where the last drawing over the canvas lies
   std::vector<SDL_Rect> shown_;    // changed parts that no fill hides
-  std::vector<SDL_Rect> sent_;     // this frame's rectangles to send to the display
+  std::vector<SDL_Rect> sent_;     // this frame's rectangles to send, in the display's pixels
 };
 
 }  // namespace platform::sdl

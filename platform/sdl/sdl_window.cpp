@@ -110,7 +110,7 @@ void SdlSprite::Draw(uint64_t now_ms) {
   if (frames_.empty()) return;
   const Picture& frame = frames_[animation_.FrameAt(now_ms - start_ms_)];
   const SDL_Rect source{0, 0, std::min(animation_.width, rect.w), std::min(animation_.height, rect.h)};
-  screen_.Draw(frame, source, {rect.x, rect.y, source.w, source.h});
+  screen_.Draw(frame, source, rect.x, rect.y);
 }
 
 // --- the window ---
@@ -140,26 +140,25 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     const uint32_t full_screen = IsX11() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
     window_ = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                                SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | full_screen |
-                                   SDL_WINDOW_SKIP_TASKBAR);
+                                   SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALLOW_HIGHDPI);
   }
   if (!window_) {
     Report("create window");
     std::exit(1);
   }
-  // The screen first: a GL renderer makes its context on a native window of its own,
+  GuardXlib(window_);
+  scale_ = DesktopScale();
+  // The screen next: a GL renderer makes its context on a native window of its own,
   // and the one made above is destroyed. What follows is asked of the window that
   // will be drawn into.
-  screen_ = std::make_unique<Screen>(window_);
+  screen_ = std::make_unique<Screen>(window_, scale_);
   if (!hosted_ && IsX11()) AskForFullScreenAtMapping(window_);
-  GuardXlib(window_);
   WatchWindow(window_);
   // No text is ever typed here; with text input on, SDL's input-method support
   // would reach for a session bus at the first focus and, where none runs, start one.
   SDL_StopTextInput();
   if (!hosted_) SetIcon(layout.icon);
-  int w = 0, h = 0;
-  SDL_GetWindowSize(window_, &w, &h);
-  ResizeCanvas(w, h);
+  ResizeCanvas();
 
   sprites_.resize(size_t(layout.sprite_count));
   for (int i = 0; i < layout.ControlCount(); ++i) {
@@ -173,7 +172,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
         break;
       }
       case ControlRef::kLabel:
-        label_ = std::make_unique<SdlLabel>(*screen_, layout.label);
+        label_ = std::make_unique<SdlLabel>(*screen_, layout.label, scale_);
         break;
       case ControlRef::kTimer:
         break;  // its interval and state were taken above
@@ -198,10 +197,30 @@ SdlWindow::~SdlWindow() {
   if (window_) SDL_DestroyWindow(window_);
 }
 
-void SdlWindow::ResizeCanvas(int width_px, int height_px) {
+// Where the desktop is scaled, what it tells every program: on Wayland the output's
+// scale (the window's pixels to its size), on X11 the desktop's settings.
+int SdlWindow::DesktopScale() const {
+  DensityFacts density;
+  AddX11Density(window_, &density);
+  int w = 0, h = 0, pixels_w = 0, pixels_h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  SDL_GetWindowSizeInPixels(window_, &pixels_w, &pixels_h);
+  if (!IsX11() && w > 0) density.output_scale = double(pixels_w) / double(w);
+  return ScaleFactor(density);
+}
+
+void SdlWindow::ResizeCanvas() {
+  // The canvas is in 96-DPI pixels: at scale k, each covers k x k of the window's.
+  int w = 0, h = 0, pixels_w = 0, pixels_h = 0;
+  SDL_GetWindowSize(window_, &w, &h);
+  SDL_GetWindowSizeInPixels(window_, &pixels_w, &pixels_h);
+  // Events come in the window's own units, the window's pixels on X11, its size in
+  // the compositor's units on Wayland.
+  if (w > 0) event_twips_ = float(kTwipsPerPixel) * float(pixels_w) / float(w * scale_);
+  const int width = (pixels_w + scale_ - 1) / scale_, height = (pixels_h + scale_ - 1) / scale_;
   // SDL reports the size a full-screen window was created at once more, as a change.
-  if (width_px == canvas_.WidthPx() && height_px == canvas_.HeightPx()) return;
-  canvas_.Resize(width_px, height_px, back_argb_);
+  if (width == canvas_.WidthPx() && height == canvas_.HeightPx()) return;
+  canvas_.Resize(width, height, back_argb_);
 }
 
 Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1)); }
@@ -234,7 +253,7 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
         case SDL_WINDOWEVENT_CLOSE: Unload(); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: state_.FocusGained(); break;
         case SDL_WINDOWEVENT_FOCUS_LOST: state_.FocusLost(); break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: ResizeCanvas(e.window.data1, e.window.data2); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: ResizeCanvas(); break;
         case SDL_WINDOWEVENT_EXPOSED: screen_->Exposed(); break;
         default: break;
       }
@@ -246,12 +265,12 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
       if (hosted_) break;
       state_.MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()),
-                       float(e.button.x * kTwipsPerPixel), float(e.button.y * kTwipsPerPixel));
+                       float(e.button.x) * event_twips_, float(e.button.y) * event_twips_);
       break;
     case SDL_MOUSEMOTION:
       if (hosted_) break;
       state_.MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()),
-                       float(e.motion.x * kTwipsPerPixel), float(e.motion.y * kTwipsPerPixel));
+                       float(e.motion.x) * event_twips_, float(e.motion.y) * event_twips_);
       break;
     default:
       break;

@@ -45,7 +45,8 @@ class SdlSprite final : public Sprite {
 
 class SdlLabel final : public Label {
  public:
-  SdlLabel(Screen& screen, const LabelLayout& layout);
+  // Its line is drawn at scale times the size of a 96-DPI display's.
+  SdlLabel(Screen& screen, const LabelLayout& layout, int scale);
   void SetForeColor(Colour colour) override { fore_color_ = colour; }
   void Draw();
 
@@ -80,10 +81,13 @@ class SdlWindow final : public Window {
 
  private:
   void SetIcon(const IconPicture& icon);
-  void ResizeCanvas(int width_px, int height_px);
+  int DesktopScale() const;
+  void ResizeCanvas();
 
   WindowState state_;
   SDL_Window* window_ = nullptr;
+  int scale_ = 1;                                      // the window's pixels to a 96-DPI pixel, each way
+  float event_twips_ = float(kTwipsPerPixel);          // twips to a unit of an event's place
   std::unique_ptr<Screen> screen_;
   Canvas canvas_;
   uint32_t back_argb_;

@@ -4,7 +4,8 @@
 // error handler calls back into Xlib and can deadlock there. Here an X error only
 // about the window marks it lost, and a lost connection ends the process quietly.
 // Implements: GuardXlib, WatchWindow, IsDestruction, WindowLost, the request
-// for full screen at mapping, and what the X server tells of its GL.
+// for full screen at mapping, and what the X server tells of its GL and the desktop
+// of its density.
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -128,6 +129,30 @@ void AddX11Facts(SDL_Window* window, DisplayFacts* facts) {
   }
   free(reply);
   free(failed);
+}
+
+void AddX11Density(SDL_Window* window, DensityFacts* facts) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return;
+  Display* display = info.info.x11.display;
+  if (const char* resources = XResourceManagerString(display)) facts->xft_dpi = XftDpi(resources);
+  // The settings manager's window holds the settings; it may go at any moment, and
+  // an error about it is then ignored.
+  char name[32];
+  std::snprintf(name, sizeof name, "_XSETTINGS_S%d", DefaultScreen(display));
+  const Atom selection = XInternAtom(display, name, True);
+  const Atom settings = XInternAtom(display, "_XSETTINGS_SETTINGS", True);
+  if (selection == None || settings == None) return;
+  const ::Window owner = XGetSelectionOwner(display, selection);
+  if (owner == None) return;
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, owner, settings, 0, 1 << 16, False, settings, &type, &format, &count, &after,
+                         &data) == Success && data && format == 8)
+    facts->xsettings_scale = XSettingsInteger(data, count, "Gdk/WindowScalingFactor");
+  if (data) XFree(data);
 }
 
 }  // namespace platform::sdl
