@@ -110,7 +110,7 @@ def assert_road(pid):
 class XSession:
     """Xvfb on a free display, and what a test does on it."""
 
-    def __init__(self, width=1024, height=768):
+    def __init__(self, width=1024, height=768, dpi=96):
         self.width, self.height = width, height
         self.tmp = tempfile.mkdtemp(prefix="dotfall-e2e-")
         for number in range(70, 200):
@@ -119,13 +119,16 @@ class XSession:
         self.display = ":%d" % number
         self.xvfb = subprocess.Popen(
             ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp",
-             "-noreset"],
+             "-noreset", "-dpi", str(dpi)],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.env = dict(os.environ, DISPLAY=self.display, **ROAD_ENV)
         deadline = time.time() + 10
         while time.time() < deadline:
             if subprocess.run(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL).returncode == 0:
+                if dpi != 96:  # what a desktop scaled to dpi / 96 sets for every program
+                    subprocess.run(["xrdb", "-nocpp", "-merge"], input=b"Xft.dpi: %d\n" % dpi, env=self.env,
+                                   check=True)
                 return
             time.sleep(0.05)
         raise RuntimeError("Xvfb did not start on " + self.display)
