@@ -90,7 +90,7 @@ class SdlSystem final : public System {
   static constexpr int kInstanceSlots = 4;
   sockaddr_un InstanceName(int slot, socklen_t* size) const;
   enum HolderKind { kThisUser, kOtherUser };
-  HolderKind Holder(int slot) const;
+  HolderKind Holder(int slot, bool bound) const;
   int Hold(int slot) const;  // the listening socket, or -1 where the name is taken
 
   std::string program_name_;

@@ -122,12 +122,12 @@ bool SdlSystem::PrevInstance() {
   for (int slot = 0; slot < kInstanceSlots; ++slot) {
     const int held = Hold(slot);
     if (held < 0) {
-      if (Holder(slot) == kThisUser) return true;
+      if (Holder(slot, /*bound=*/true) == kThisUser) return true;
       continue;
     }
     // A copy that started while someone else held an earlier name holds a later one.
     for (int later = slot + 1; later < kInstanceSlots; ++later) {
-      if (Holder(later) == kThisUser) {
+      if (Holder(later, /*bound=*/false) == kThisUser) {
         close(held);
         return true;
       }
@@ -150,16 +150,17 @@ sockaddr_un SdlSystem::InstanceName(int slot, socklen_t* size) const {
   return address;
 }
 
-// Who holds a name that could not be bound. A holder that has bound its name but not
-// yet listens refuses, and so does one whose queue is full for a moment: each is
-// asked again for a while. A name still refused then was bound by a process that
+// Who holds a name. A name that is bound (this copy could not bind it) but refuses
+// has a holder that does not listen yet, or one whose queue is full for a moment:
+// it is asked again for a while. One still refused then was bound by a process that
 // never listens, which a copy of ours always does; a queue still full is taken to
-// be ours, since the holder's own copy empties its queue at every step.
-SdlSystem::HolderKind SdlSystem::Holder(int slot) const {
+// be ours, since the holder's own copy empties its queue at every step. A name not
+// known to be bound refuses when nobody holds it, and is asked once.
+SdlSystem::HolderKind SdlSystem::Holder(int slot, bool bound) const {
   socklen_t size;
   const sockaddr_un address = InstanceName(slot, &size);
   bool busy = false;
-  for (int attempt = 0; attempt < 20; ++attempt) {
+  for (int attempt = 0; attempt < (bound ? 20 : 1); ++attempt) {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return kOtherUser;
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
