@@ -1,16 +1,19 @@
 // The previous-instance test against what else may hold or flood its name: a copy
-// that has bound the name but not yet listens, a queue of connections left behind,
-// and a name that another process binds and never listens on.
+// that has bound the name but not yet listens, a queue of connections left behind, a
+// name that another process binds and never listens on, and every name so held.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/sdl/sdl_parts.h"
 
@@ -80,6 +83,33 @@ TEST(PrevInstance, ANameBoundByAProcessThatNeverListensIsPassedOver) {
   SdlSystem second(program, false);
   EXPECT_TRUE(second.PrevInstance());
   close(squatter);
+}
+
+TEST(PrevInstance, ACopyIsFoundWhenOthersHoldEveryName) {
+  const std::string program = Program("squat-all");
+  // Another process of this program file: this test's own, forked.
+  const pid_t copy = fork();
+  if (copy == 0) {
+    pause();
+    _exit(0);
+  }
+  std::vector<int> squatters;
+  for (int slot = 0; slot < 4; ++slot) {
+    socklen_t size;
+    sockaddr_un address = Name(program, &size);
+    if (slot > 0) {
+      const std::string suffix = "." + std::to_string(slot);
+      std::memcpy(address.sun_path + size - offsetof(sockaddr_un, sun_path), suffix.data(), suffix.size());
+      size = socklen_t(size + suffix.size());
+    }
+    squatters.push_back(socket(AF_UNIX, SOCK_STREAM, 0));
+    ASSERT_EQ(bind(squatters.back(), reinterpret_cast<const sockaddr*>(&address), size), 0) << slot;
+  }
+  SdlSystem second(program, false);
+  EXPECT_TRUE(second.PrevInstance());
+  kill(copy, SIGKILL);
+  waitpid(copy, nullptr, 0);
+  for (int fd : squatters) close(fd);
 }
 
 }  // namespace

@@ -92,6 +92,7 @@ class SdlSystem final : public System {
   enum HolderKind { kThisUser, kOtherUser };
   HolderKind Holder(int slot, bool bound) const;
   int Hold(int slot) const;  // the listening socket, or -1 where the name is taken
+  static bool AnotherCopyRuns();
 
   std::string program_name_;
   std::string app_path_;
