@@ -229,7 +229,7 @@ class XScreenSaver(Host):
                                     run=(3.5, 4.5))
 
 
-    def test_each_hack_draws_its_dots_and_banner_and_ends_on_a_key(self):
+    def test_each_hack_draws_its_dots_and_ends_on_a_key(self):
         self.daemon(fade=False)
         for number, name in enumerate(SCREEN_SAVERS, 1):
             with self.subTest(name):
@@ -239,18 +239,11 @@ class XScreenSaver(Host):
                 time.sleep(3.5)
                 hack = running(self.hack(name))[0]
                 assert_road(hack)
-                # The banner takes a new colour every 100 ms, now and then a dark or greyish one.
-                shots = []
-                for _ in range(3):
-                    shots.append(self.x.screenshot())
-                    time.sleep(0.12)
+                shot = self.x.screenshot()
                 self.x.x("xdotool", "key", "a")
                 self.assertTrue(wait_for(lambda: not running(self.hack(name)), 1.0), "the hack went on after a key")
-                greys = sum(1 for _, _, (r, g, b) in shots[0].region(0, 200, 1024, 500) if r == g == b and r >= 20)
-                banner = max(sum(1 for _, _, (r, g, b) in shot.region(8, 8, 753, 25) if max(r, g, b) - min(r, g, b) > 40)
-                             for shot in shots)
+                greys = sum(1 for _, _, (r, g, b) in shot.region(0, 200, 1024, 500) if r == g == b and r >= 20)
                 self.assertGreater(greys, 50, "no dots on the screen")
-                self.assertGreater(banner, 20, "no banner on the screen")
                 time.sleep(self.settle)
 
     def test_the_settings_preview_ends_when_the_settings_close(self):
