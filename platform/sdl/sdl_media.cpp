@@ -1,6 +1,7 @@
 // The media command strings and the wave-sound call over SDL2_mixer.
 // Implements: SdlMedia (Media, and the music device under the command interpreter).
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,16 +51,36 @@ void QuietenFluidSynth(int* shown) {
 
 }  // namespace
 
-SdlMedia::SdlMedia(std::string app_path, MemoryBudget& budget)
-    : app_path_(app_path), budget_(budget), interpreter_(*this, std::move(app_path)) {}
+SdlMedia::SdlMedia(std::string app_path, MemoryBudget& budget, bool shared)
+    : app_path_(app_path), budget_(budget), interpreter_(*this, std::move(app_path)), shared_(shared) {}
 
 SdlMedia::~SdlMedia() { Shutdown(); }
+
+bool SdlMedia::Speaking() {
+  if (!shared_ || claim_ >= 0) return true;
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  claim_ = ClaimSound(SoundName(display && *display ? display : wayland ? wayland : "", unsigned(getuid())));
+  return claim_ >= 0;
+}
+
+void SdlMedia::Step(uint64_t now_ms) {
+  if (!shared_ || claim_ >= 0 || (wanted_song_ == 0 && wanted_wave_.empty()) || now_ms < next_claim_ms_) return;
+  next_claim_ms_ = now_ms + kClaimEveryMs;
+  if (!Speaking()) return;
+  // The copy that played has gone: this one's own sound starts, from its start.
+  if (wanted_song_ != 0) {
+    PlayFromStart(wanted_song_);
+  } else {
+    const std::string wave = wanted_wave_;
+    sndPlaySound(wave.c_str(), wanted_flags_);
+  }
+}
 
 bool SdlMedia::OpenAudio() {
   if (audio_ != Audio::kClosed) return audio_ == Audio::kOpen;
   audio_ = Audio::kFailed;
-  have_soundfont_ = IsFile(kSoundFont);
-  if (have_soundfont_) Mix_SetSoundFonts(kSoundFont);
+  if (IsFile(kSoundFont)) Mix_SetSoundFonts(kSoundFont);
   // Outside a login session (no XDG_RUNTIME_DIR) no per-user sound server can be
   // found, and PulseAudio's client library would make folders under the home folder
   // and /tmp looking for one. The user's own choice of driver still holds.
@@ -83,11 +104,12 @@ bool SdlMedia::OpenAudio() {
 uint32_t SdlMedia::mciSendString(const std::string& command) { return interpreter_.Send(command); }
 
 int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
-  if (!OpenAudio()) {
+  const bool speaking = Speaking();
+  if (speaking && !OpenAudio()) {
     *error = mci::kHardware;
     return 0;
   }
-  if (!have_soundfont_) {
+  if (!IsFile(kSoundFont)) {
     std::fprintf(stderr, "music: no soundfont at %s\n", kSoundFont);
     *error = mci::kCannotLoadDriver;
     return 0;
@@ -108,9 +130,8 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
   // The song plays from its bytes in memory, which live as long as it does.
   Song& song = music_[next_id_];
   song.bytes = std::move(*bytes);
-  song.music = Mix_LoadMUSType_RW(SDL_RWFromConstMem(song.bytes.data(), int(song.bytes.size())), MUS_MID, 1);
-  if (!song.music) {
-    ReportRefused(host_path, Mix_GetError());
+  song.path = host_path;
+  if (speaking && !Load(song)) {
     music_.erase(next_id_);
     *error = mci::kInvalidFile;
     return 0;
@@ -118,17 +139,31 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
   return next_id_++;
 }
 
+bool SdlMedia::Load(Song& song) {
+  if (song.music) return true;
+  if (!OpenAudio()) return false;
+  song.music = Mix_LoadMUSType_RW(SDL_RWFromConstMem(song.bytes.data(), int(song.bytes.size())), MUS_MID, 1);
+  if (!song.music) ReportRefused(song.path, Mix_GetError());
+  return song.music != nullptr;
+}
+
 uint32_t SdlMedia::PlayFromStart(int id) {
   const auto found = music_.find(id);
   if (found == music_.end()) return mci::kInvalidDeviceName;
+  wanted_song_ = id;
+  if (!Speaking()) return mci::kOk;
+  if (!Load(found->second)) return mci::kHardware;
   return Mix_PlayMusic(found->second.music, 0) == 0 ? mci::kOk : mci::kHardware;
 }
 
 void SdlMedia::Close(int id) {
   const auto found = music_.find(id);
   if (found == music_.end()) return;
-  Mix_HaltMusic();
-  Mix_FreeMusic(found->second.music);
+  if (id == wanted_song_) wanted_song_ = 0;
+  if (found->second.music) {
+    Mix_HaltMusic();
+    Mix_FreeMusic(found->second.music);
+  }
   music_.erase(found);
 }
 
@@ -169,7 +204,13 @@ Mix_Chunk* SdlMedia::Wave(const std::string& path) {
 
 bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
   StopWave();
+  wanted_wave_.clear();
   if (!name) return true;
+  if ((flags & SND_LOOP) && (flags & SND_ASYNC)) {
+    wanted_wave_ = name;
+    wanted_flags_ = flags;
+  }
+  if (!Speaking()) return true;
   // SND_NODEFAULT or not, a file that cannot be played is silence: there is no
   // default sound here to play instead.
   Mix_Chunk* wave = Wave(HostPath(name, app_path_));
@@ -182,6 +223,8 @@ bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
 }
 
 void SdlMedia::Shutdown() {
+  if (claim_ >= 0) close(claim_);
+  claim_ = -1;
   if (audio_ != Audio::kOpen) return;
   Mix_HaltMusic();
   Mix_HaltChannel(-1);

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/sdl/sdl_monitors.h"
 #include "platform/sdl/sdl_road.h"
 #include "platform/sdl/sdl_scale.h"
 #include "platform/shared/memory_budget.h"
@@ -32,17 +34,31 @@ class SdlPointer final : public Pointer {
   int count_ = 0;
 };
 
+// The name of the display's one sound, per user and display (":1" and ":1.0" are
+// one display).
+std::string SoundName(std::string_view display, unsigned uid);
+// Holds that name for the process's life, as a descriptor; -1 where another holds it.
+int ClaimSound(const std::string& name);
+
 // The window named by XSCREENSAVER_WINDOW (decimal or 0x hex), or 0 for none.
 uintptr_t HostWindowFromEnvironment();
 
 // Music through SDL2_mixer's FluidSynth backend with the General MIDI soundfont set
 // explicitly, waves on a mixer channel. The audio device opens with the first sound
 // that needs it and closes at Shutdown.
+//
+// Copies that a host runs side by side, one a monitor, share the display's one
+// sound: the copy that claims it first plays, and the others do everything else
+// alike but keep silent. When the one that plays has gone, the first of the others
+// to claim it at its next step plays its own sound from the start.
 class SdlMedia final : public Media, mci::MusicDevice {
  public:
   // Sounds are admitted within budget, which the pictures share.
-  SdlMedia(std::string app_path, MemoryBudget& budget);
+  SdlMedia(std::string app_path, MemoryBudget& budget, bool shared);
   ~SdlMedia() override;
+  // A step of the program's loop: a silent copy asks for the sound, a few times a
+  // second, while it has one to play.
+  void Step(uint64_t now_ms);
   uint32_t mciSendString(const std::string& command) override;
   bool sndPlaySound(const char* name, uint32_t flags) override;
   // Halts what plays and closes the audio device, if it was ever opened.
@@ -56,22 +72,32 @@ class SdlMedia final : public Media, mci::MusicDevice {
  private:
   bool OpenAudio();
   void StopWave();
+  bool Speaking();  // whether this copy plays, claiming the sound where it may
 
   std::string app_path_;
   MemoryBudget& budget_;
   mci::Interpreter interpreter_;
   enum class Audio { kClosed, kOpen, kFailed } audio_ = Audio::kClosed;
-  bool have_soundfont_ = false;
   Mix_Chunk* Wave(const std::string& path);  // decoded, or null where refused
 
   struct Song {
-    Mix_Music* music = nullptr;
+    Mix_Music* music = nullptr;  // loaded once this copy plays
     std::vector<uint8_t> bytes;  // the file, which the music reads as it plays
+    std::string path;
   };
+  bool Load(Song& song);
   std::map<int, Song> music_;
   int next_id_ = 1;
   std::map<std::string, Mix_Chunk*> waves_;  // by path; null for a refused file
   int fluid_messages_shown_ = 0;
+
+  static constexpr uint64_t kClaimEveryMs = 200;
+  bool shared_;
+  int claim_ = -1;  // the display's sound, once this copy holds it
+  uint64_t next_claim_ms_ = 0;
+  int wanted_song_ = 0;       // the song played and not yet closed
+  std::string wanted_wave_;   // the wave looping until stopped
+  uint32_t wanted_flags_ = 0;
 };
 
 class SdlSystem final : public System {
@@ -132,6 +158,21 @@ void WatchWindow(SDL_Window* window);
 bool IsDestruction(const SDL_SysWMmsg* message);
 // True once an X error said that the window is gone.
 bool WindowLost();
+
+// On X11 with RandR 1.5: the monitors, the primary marked. Elsewhere, or where the
+// server cannot tell, none.
+std::vector<Monitor> X11Monitors(SDL_Window* window);
+// On X11: where the pointer is on the desktop now, asked of the server.
+bool X11Pointer(SDL_Window* window, int* x, int* y);
+// On X11: asks for notice of every change of monitors, outputs and modes.
+void WatchMonitors(SDL_Window* window);
+// Whether such a notice has come since the last call. It never waits, unless asked
+// for every notice sent up to now, which takes a round trip to the server.
+bool MonitorsChanged(bool up_to_now);
+// On X11: makes a window, not mapped yet, one that the server keeps black and that
+// never takes the keyboard, full screen where a window manager places it. False
+// elsewhere, where the cover has to be painted.
+bool MakeCoverX11(SDL_Window* window);
 
 // Whether SDL's video runs on X11.
 bool IsX11();

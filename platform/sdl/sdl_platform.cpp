@@ -35,7 +35,7 @@ std::string WhyNoDisplay() {
 struct SdlPlatform::Parts {
   explicit Parts(std::string_view name)
       : host_window(HostWindowFromEnvironment()), pointer(host_window != 0),
-        media(SdlSystem::ProgramFolder(), budget), system(std::string(name), host_window != 0) {}
+        media(SdlSystem::ProgramFolder(), budget, host_window != 0), system(std::string(name), host_window != 0) {}
   ProcessPrepared prepared;  // first: before anything can print or a signal can end us
   MemoryBudget budget;       // shared by the pictures and the sounds
   uintptr_t host_window;
@@ -86,7 +86,8 @@ SdlPlatform::~SdlPlatform() {
 }
 
 std::unique_ptr<Window> SdlPlatform::CreateForm(const FormLayout& layout, EventSink& sink) {
-  return std::make_unique<SdlWindow>(layout, sink, parts_->system.AppPath(), parts_->budget, parts_->host_window);
+  return std::make_unique<SdlWindow>(layout, sink, parts_->system.AppPath(), parts_->budget, parts_->host_window,
+                                     &parts_->media);
 }
 
 Pointer& SdlPlatform::pointer() { return parts_->pointer; }

@@ -227,6 +227,29 @@ void AnswerOtherCopies() {
   for (int copy; (copy = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) close(copy);
 }
 
+std::string SoundName(std::string_view display, unsigned uid) {
+  // A display's screen number does not make it another display.
+  const size_t colon = display.rfind(':');
+  const size_t dot = display.find('.', colon == std::string_view::npos ? 0 : colon);
+  if (colon != std::string_view::npos && dot != std::string_view::npos) display = display.substr(0, dot);
+  return "dotfall.sound." + std::to_string(uid) + "." + std::string(display);
+}
+
+int ClaimSound(const std::string& name) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+  std::memcpy(address.sun_path + 1, name.data(), length);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  // Bound, never listening: a name and nothing more, released when the process ends.
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address),
+           socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length)) == 0)
+    return fd;
+  close(fd);
+  return -1;
+}
+
 void SdlSystem::EndProgram() { EndProcess(); }
 
 int SdlPointer::ShowCursor(bool show) {

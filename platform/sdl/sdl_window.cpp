@@ -116,10 +116,10 @@ void SdlSprite::Draw(uint64_t now_ms) {
 // --- the window ---
 
 SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
-                     MemoryBudget& budget, uintptr_t host_window)
+                     MemoryBudget& budget, uintptr_t host_window, SdlMedia* media)
     : state_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
       timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled),
-      hosted_(host_window != 0) {
+      hosted_(host_window != 0), media_(media) {
   if (hosted_) {
     window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(host_window));
     if (!window_) {
@@ -147,6 +147,10 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     std::exit(1);
   }
   GuardXlib(window_);
+  // The first monitor SDL names is not always the primary one, and SDL sees none of
+  // the monitors made by hand: the form goes where the window system says, before
+  // it is shown, and the other monitors get their covers.
+  if (!hosted_) FollowMonitors();
   scale_ = DesktopScale();
   // The screen next: a GL renderer makes its context on a native window of its own,
   // and the one made above is destroyed. What follows is asked of the window that
@@ -154,6 +158,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
   screen_ = std::make_unique<Screen>(window_, scale_);
   if (!hosted_ && IsX11()) AskForFullScreenAtMapping(window_);
   WatchWindow(window_);
+  if (!hosted_) WatchMonitors(window_);
   // No text is ever typed here; with text input on, SDL's input-method support
   // would reach for a session bus at the first focus and, where none runs, start one.
   SDL_StopTextInput();
@@ -191,6 +196,7 @@ void SdlWindow::SetIcon(const IconPicture& icon) {
 }
 
 SdlWindow::~SdlWindow() {
+  for (SDL_Window* cover : covers_) SDL_DestroyWindow(cover);
   sprites_.clear();
   label_.reset();
   screen_.reset();
@@ -207,6 +213,119 @@ int SdlWindow::DesktopScale() const {
   SDL_GetWindowSizeInPixels(window_, &pixels_w, &pixels_h);
   if (!IsX11() && w > 0) density.output_scale = double(pixels_w) / double(w);
   return ScaleFactor(density);
+}
+
+std::vector<Monitor> SdlWindow::Monitors() const {
+  if (IsX11()) return X11Monitors(window_);
+  // Elsewhere SDL's displays are the monitors, the first being the primary.
+  std::vector<Monitor> monitors;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) == 0) monitors.push_back({bounds.x, bounds.y, bounds.w, bounds.h, i == 0});
+  }
+  return monitors;
+}
+
+// Places the form on its monitor and a cover on each other one, reusing the covers
+// there are. On X11 the windows are placed here; a window manager may place them
+// itself, by the full-screen state they ask for. Elsewhere each is full screen on
+// the output it was made on, and the form stays where it is.
+void SdlWindow::FollowMonitors() {
+  SDL_Rect desktop{};
+  SDL_GetDisplayBounds(0, &desktop);
+  const MonitorPlan plan = PlanMonitors(Monitors(), {desktop.x, desktop.y, desktop.w, desktop.h});
+  const bool x11 = IsX11();
+  if (x11) {
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(window_, &x, &y);
+    SDL_GetWindowSize(window_, &w, &h);
+    if (x != plan.form.x || y != plan.form.y) SDL_SetWindowPosition(window_, plan.form.x, plan.form.y);
+    if (w != plan.form.w || h != plan.form.h) SDL_SetWindowSize(window_, plan.form.w, plan.form.h);
+  }
+  while (covers_.size() > plan.covers.size()) {
+    SDL_DestroyWindow(covers_.back());
+    covers_.pop_back();
+  }
+  bool made = false;
+  for (size_t i = 0; i < plan.covers.size(); ++i) {
+    const Monitor& m = plan.covers[i];
+    if (i < covers_.size()) {
+      SDL_SetWindowPosition(covers_[i], m.x, m.y);
+      SDL_SetWindowSize(covers_[i], m.w, m.h);
+      continue;
+    }
+    SDL_Window* cover = SDL_CreateWindow("", m.x, m.y, m.w, m.h,
+                                         SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR |
+                                             (x11 ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP));
+    if (!cover) {
+      Report("cover a monitor");
+      break;
+    }
+    MakeCoverX11(cover);
+    covers_.push_back(cover);
+    if (shown_) {
+      SDL_ShowWindow(cover);
+      PaintCover(cover);
+    }
+    made = true;
+  }
+  if (made && shown_) {
+    SDL_RaiseWindow(window_);
+    SDL_SetCursor(nullptr);  // the pointer's look, hidden or not, on the new windows too
+  }
+}
+
+void SdlWindow::SettleMonitors() {
+  monitors_changed_ = true;
+  settle_until_ms_ = SDL_GetTicks64() + kSettleMs;
+}
+
+// A change of monitors comes as several requests to the server, each told apart:
+// the monitors are read at once, and again every tenth of the settling time after
+// the last notice, so that a step that comes between two requests is made good.
+void SdlWindow::FollowChangingMonitors(uint64_t now_ms) {
+  if (!hosted_ && now_ms >= next_watch_ms_) {
+    next_watch_ms_ = now_ms + kWatchEveryMs;
+    if (MonitorsChanged(/*up_to_now=*/false)) SettleMonitors();
+  }
+  if (!monitors_changed_ && (now_ms >= settle_until_ms_ || now_ms < next_follow_ms_)) return;
+  monitors_changed_ = false;
+  next_follow_ms_ = now_ms + kSettleMs / 10;
+  FollowMonitors();
+}
+
+void SdlWindow::PaintCover(SDL_Window* cover) const {
+  if (IsX11()) return;  // the server keeps it black
+  SDL_Surface* surface = SDL_GetWindowSurface(cover);
+  if (!surface) return;
+  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+  SDL_UpdateWindowSurface(cover);
+}
+
+bool SdlWindow::PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y) {
+  SDL_Window* window = SDL_GetWindowFromID(window_id);
+  if (!window) return false;
+  SDL_Point pointer;
+  // Asked of the server where it can be: the place SDL knows of a window that has
+  // just moved may be out of date.
+  if (!X11Pointer(window_, &pointer.x, &pointer.y)) {
+    SDL_GetWindowPosition(window, &pointer.x, &pointer.y);
+    pointer.x += x;
+    pointer.y += y;
+  }
+  // The server may have moved the pointer off a monitor it has just taken away:
+  // its notice of the change, sent before, is waited for here.
+  if (pointer_known_ && (pointer.x != pointer_.x || pointer.y != pointer_.y) && MonitorsChanged(/*up_to_now=*/true))
+    SettleMonitors();
+  if (pointer_known_ && SDL_GetTicks64() < settle_until_ms_) {
+    pointer_shift_.x += pointer.x - pointer_.x;
+    pointer_shift_.y += pointer.y - pointer_.y;
+  }
+  pointer_ = pointer;
+  pointer_known_ = true;
+  *form_x = float(pointer.x - pointer_shift_.x - origin_.x) * event_twips_;
+  *form_y = float(pointer.y - pointer_shift_.y - origin_.y) * event_twips_;
+  return true;
 }
 
 void SdlWindow::ResizeCanvas() {
@@ -227,10 +346,17 @@ Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1));
 
 void SdlWindow::Show() {
   if (!hosted_) {  // the host has shown its window already
+    // The covers first, so that the form is above any that overlaps it.
+    for (SDL_Window* cover : covers_) {
+      SDL_ShowWindow(cover);
+      PaintCover(cover);
+    }
+    SDL_GetWindowPosition(window_, &origin_.x, &origin_.y);
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
     SDL_SetWindowInputFocus(window_);
   }
+  shown_ = true;
   state_.Shown();
 }
 
@@ -248,7 +374,15 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
     case SDL_SYSWMEVENT:  // a host, or any client, destroyed the window
       if (IsDestruction(e.syswm.msg)) Unload();
       break;
+    case SDL_DISPLAYEVENT:
+      if (!hosted_) SettleMonitors();
+      break;
     case SDL_WINDOWEVENT:
+      if (e.window.windowID != SDL_GetWindowID(window_)) {  // a cover
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+          PaintCover(SDL_GetWindowFromID(e.window.windowID));
+        break;
+      }
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: Unload(); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: state_.FocusGained(); break;
@@ -262,16 +396,18 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
       if (hosted_) break;  // the host's input
       state_.KeyDown(VirtualKey(e.key.keysym.sym), ShiftState(e.key.keysym.mod));
       break;
-    case SDL_MOUSEBUTTONDOWN:
-      if (hosted_) break;
-      state_.MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()),
-                       float(e.button.x) * event_twips_, float(e.button.y) * event_twips_);
+    case SDL_MOUSEBUTTONDOWN: {
+      float x, y;
+      if (hosted_ || !PlaceOnForm(e.button.windowID, e.button.x, e.button.y, &x, &y)) break;
+      state_.MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()), x, y);
       break;
-    case SDL_MOUSEMOTION:
-      if (hosted_) break;
-      state_.MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()),
-                       float(e.motion.x) * event_twips_, float(e.motion.y) * event_twips_);
+    }
+    case SDL_MOUSEMOTION: {
+      float x, y;
+      if (hosted_ || !PlaceOnForm(e.motion.windowID, e.motion.x, e.motion.y, &x, &y)) break;
+      state_.MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()), x, y);
       break;
+    }
     default:
       break;
   }
@@ -287,6 +423,8 @@ int16_t SdlWindow::DoEvents() {
   while (state_.loaded() && SDL_PollEvent(&event)) Dispatch(event);
   if (EndRequested() || WindowLost()) state_.Unload();
   const uint64_t now = SDL_GetTicks64();
+  if (state_.loaded()) FollowChangingMonitors(now);
+  if (media_) media_->Step(now);
   if (state_.loaded() && timer_enabled_ && timer_.Due(now)) state_.Tick();
   if (state_.loaded()) {
     Compose(now);

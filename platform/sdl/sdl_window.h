@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sdl/sdl_monitors.h"
 #include "platform/sdl/sdl_screen.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"
@@ -58,12 +59,17 @@ class SdlLabel final : public Label {
   Picture text_;  // the caption in white; tinted to ForeColor when drawn
 };
 
+class SdlMedia;
+
 class SdlWindow final : public Window {
  public:
-  // With a host window (an X window id, as XScreenSaver hands one over) the form
-  // draws into it at its size and leaves its input and its pointer to the host.
+  // The form covers the primary monitor, and a black window each other one; both
+  // follow the monitors as they change. With a host window (an X window id, as
+  // XScreenSaver hands one over) the form draws into it at its size and leaves its
+  // input, its pointer and the other monitors to the host. Each step gives media
+  // its turn, where there is one.
   SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path, MemoryBudget& budget,
-            uintptr_t host_window = 0);
+            uintptr_t host_window = 0, SdlMedia* media = nullptr);
   ~SdlWindow() override;
 
   Canvas& canvas() override { return canvas_; }
@@ -81,6 +87,16 @@ class SdlWindow final : public Window {
 
  private:
   void SetIcon(const IconPicture& icon);
+  std::vector<Monitor> Monitors() const;
+  void FollowMonitors();
+  void SettleMonitors();
+  void FollowChangingMonitors(uint64_t now_ms);
+  void PaintCover(SDL_Window* cover) const;
+  // An event's place, on the form or on a cover, in the form's units from where the
+  // form's corner was when it was shown: as if the form reached over every monitor.
+  // Where the monitors have just changed, the window system may have moved the
+  // pointer itself: such a move goes into pointer_shift_ and is no movement.
+  bool PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y);
   int DesktopScale() const;
   void ResizeCanvas();
 
@@ -97,6 +113,19 @@ class SdlWindow final : public Window {
   TimerClock timer_;
   bool timer_enabled_;
   bool hosted_ = false;
+  bool shown_ = false;
+  bool monitors_changed_ = false;
+  SdlMedia* media_;
+  std::vector<SDL_Window*> covers_;  // one per monitor besides the form's
+  SDL_Point origin_{};               // the form's corner on the desktop when it was shown
+  SDL_Point pointer_{};              // the pointer's last place on the desktop
+  SDL_Point pointer_shift_{};        // what monitor changes moved it by
+  bool pointer_known_ = false;
+  uint64_t settle_until_ms_ = 0;     // moves until then come of a monitor change
+  uint64_t next_follow_ms_ = 0;      // when the monitors are read again meanwhile
+  uint64_t next_watch_ms_ = 0;       // when the window system's notices are next looked at
+  static constexpr uint64_t kWatchEveryMs = 50;
+  static constexpr uint64_t kSettleMs = 1000;
 };
 
 }  // namespace platform::sdl

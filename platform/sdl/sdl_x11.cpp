@@ -4,13 +4,15 @@
 // error handler calls back into Xlib and can deadlock there. Here an X error only
 // about the window marks it lost, and a lost connection ends the process quietly.
 // Implements: GuardXlib, WatchWindow, IsDestruction, WindowLost, the request
-// for full screen at mapping, and what the X server tells of its GL and the desktop
-// of its density.
+// for full screen at mapping, the monitors and their changes, the covers' black,
+// and what the X server tells of its GL and the desktop of its density.
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xlib-xcb.h>
 #include <X11/Xproto.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <xcb/glx.h>
 
 #include <cstdlib>
@@ -28,6 +30,8 @@ namespace {
 std::atomic<bool> window_lost{false};
 std::atomic<unsigned long> watched{0};  // the X window drawn into
 SDL_Window* watched_window = nullptr;   // and SDL's window around it
+Display* monitor_display = nullptr;     // told of every change of monitors
+int randr_event_base = -1;              // where its events are numbered from
 
 // Called inside Xlib, which may hold its own lock: no Xlib call may be made here.
 int OnXError(Display*, XErrorEvent* error) {
@@ -91,6 +95,79 @@ bool IsDestruction(const SDL_SysWMmsg* message) {
 }
 
 bool WindowLost() { return window_lost; }
+
+std::vector<Monitor> X11Monitors(SDL_Window* window) {
+  std::vector<Monitor> monitors;
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return monitors;
+  Display* display = info.info.x11.display;
+  int event_base, error_base, major = 0, minor = 0;
+  if (!XRRQueryExtension(display, &event_base, &error_base) || !XRRQueryVersion(display, &major, &minor) ||
+      major * 100 + minor < 105)
+    return monitors;
+  // The monitors as the desktop sees them: one per output in use, or as set by
+  // hand (xrandr --setmonitor), which also splits a single output.
+  int count = 0;
+  XRRMonitorInfo* found = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+  for (int i = 0; i < count; ++i)
+    monitors.push_back({found[i].x, found[i].y, found[i].width, found[i].height, found[i].primary != 0});
+  if (found) XRRFreeMonitors(found);
+  return monitors;
+}
+
+bool X11Pointer(SDL_Window* window, int* x, int* y) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return false;
+  ::Window root, child;
+  int window_x, window_y;
+  unsigned int buttons;
+  return XQueryPointer(info.info.x11.display, DefaultRootWindow(info.info.x11.display), &root, &child, x, y,
+                       &window_x, &window_y, &buttons);
+}
+
+void WatchMonitors(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info) || monitor_display) return;
+  // A connection of its own: SDL asks for some of the same notices on its
+  // connection, and what it asks there replaces what we would ask.
+  monitor_display = XOpenDisplay(DisplayString(info.info.x11.display));
+  int error_base;
+  if (!monitor_display || !XRRQueryExtension(monitor_display, &randr_event_base, &error_base)) return;
+  XRRSelectInput(monitor_display, DefaultRootWindow(monitor_display),
+                 RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+  XFlush(monitor_display);
+}
+
+bool MonitorsChanged(bool up_to_now) {
+  if (!monitor_display) return false;
+  if (up_to_now) XSync(monitor_display, False);
+  bool changed = false;
+  while (XPending(monitor_display)) {
+    XEvent event;
+    XNextEvent(monitor_display, &event);
+    if (event.type == randr_event_base + RRScreenChangeNotify) XRRUpdateConfiguration(&event);
+    changed = true;
+  }
+  return changed;
+}
+
+bool MakeCoverX11(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return false;
+  Display* display = info.info.x11.display;
+  const ::Window id = info.info.x11.window;
+  // The server paints it black whenever it shows: nothing to draw, nothing kept.
+  XSetWindowBackground(display, id, BlackPixel(display, DefaultScreen(display)));
+  // It never takes the keyboard from the form, whose activation means something.
+  if (XWMHints* hints = XGetWMHints(display, id)) {
+    hints->flags |= InputHint;
+    hints->input = False;
+    XSetWMHints(display, id, hints);
+    XFree(hints);
+  }
+  AskForFullScreenAtMapping(window);
+  return true;
+}
 
 bool IsX11() { return std::string_view(SDL_GetCurrentVideoDriver()) == "x11"; }
 

@@ -158,7 +158,7 @@ class XSession:
         while time.time() < deadline:
             if process.poll() is not None:
                 return None
-            out = self.x("xdotool", "search", "--onlyvisible", "--pid", str(process.pid), "--name", "^Form1$",
+            out = self.x("xdotool", "search", "--all", "--onlyvisible", "--pid", str(process.pid), "--name", "^Form1$",
                          check=False).split()
             if out:
                 assert_road(process.pid)
@@ -224,6 +224,100 @@ class XSession:
         if process.poll() is None:
             process.kill()
             process.wait()
+
+
+XORG_CONFIG = """Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 512000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 8192 4096
+  EndSubSection
+EndSection
+"""
+
+
+class XorgSession(XSession):
+    """Xorg with the dummy video driver: real RandR outputs, DUMMY0 to DUMMY15, each a
+    monitor as a desktop with several screens has them. outputs are (w, h, x, y), the
+    first being the primary."""
+
+    def __init__(self, outputs):
+        self.tmp = tempfile.mkdtemp(prefix="dotfall-xorg-")
+        for number in range(70, 200):
+            if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
+                break
+        self.display = ":%d" % number
+        config = os.path.join(self.tmp, "xorg.conf")
+        with open(config, "w") as f:
+            f.write(XORG_CONFIG)
+        self.xvfb = subprocess.Popen(
+            ["Xorg", self.display, "-config", config, "-noreset", "-nolisten", "tcp", "-novtswitch", "-sharevts",
+             "-logfile", os.path.join(self.tmp, "xorg.log")],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.env = dict(os.environ, DISPLAY=self.display, **ROAD_ENV)
+        self.modes = set()
+        self.enabled = set()
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            if subprocess.run(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0:
+                self.enabled = {"DUMMY0"}
+                self.set_outputs(outputs)
+                return
+            if self.xvfb.poll() is not None:
+                break
+            time.sleep(0.1)
+        raise RuntimeError("Xorg did not start on %s: see %s" % (self.display, os.path.join(self.tmp, "xorg.log")))
+
+    def set_outputs(self, outputs):
+        """Sets the monitors at once, as xrandr does on a desktop: outputs not named
+        are turned off, the first named is the primary."""
+        self.outputs = list(outputs)
+        args = ["xrandr"]
+        for i, (w, h, x, y) in enumerate(outputs):
+            mode = "%dx%d_dotfall" % (w, h)
+            if mode not in self.modes:
+                # A plain mode line: the dummy outputs take any timing within the monitor's ranges.
+                ht, vt = w + 160, h + 30
+                self.x("xrandr", "--newmode", mode, "%.2f" % (ht * vt * 60 / 1e6), str(w), str(w + 48), str(w + 80),
+                       str(ht), str(h), str(h + 3), str(h + 6), str(vt), "-hsync", "+vsync")
+                self.modes.add(mode)
+            output = "DUMMY%d" % i
+            self.x("xrandr", "--addmode", output, mode, check=False)
+            args += ["--output", output, "--mode", mode, "--pos", "%dx%d" % (x, y)] + (["--primary"] if i == 0 else [])
+        for output in sorted(self.enabled - {"DUMMY%d" % i for i in range(len(outputs))}):
+            args += ["--output", output, "--off"]
+        self.x(*args)
+        self.enabled = {"DUMMY%d" % i for i in range(len(outputs))}
+        self.width = max(x + w for w, h, x, y in outputs)
+        self.height = max(y + h for w, h, x, y in outputs)
+
+    def monitors(self):
+        """The monitors as the server reports them: (w, h, x, y), the primary first."""
+        found = []
+        for line in self.x("xrandr", "--listmonitors").splitlines()[1:]:
+            name, geometry = line.split()[1], line.split()[2]
+            size, x, y = geometry.split("+")
+            w, h = (int(part.split("/")[0]) for part in size.split("x"))
+            found.append((("*" not in name), (w, h, int(x), int(y))))
+        return [m for _, m in sorted(found, key=lambda f: f[0])]
 
 
 class SessionTest(unittest.TestCase):

@@ -1,0 +1,30 @@
+// The form's monitor and the covered ones.
+#include "platform/sdl/sdl_monitors.h"
+
+#include <algorithm>
+
+namespace platform::sdl {
+
+MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& whole_desktop) {
+  std::vector<Monitor> usable;
+  for (const Monitor& monitor : monitors)
+    if (monitor.w > 0 && monitor.h > 0) usable.push_back(monitor);
+  MonitorPlan plan;
+  if (usable.empty()) {
+    plan.form = whole_desktop;
+    return plan;
+  }
+  auto form = std::find_if(usable.begin(), usable.end(), [](const Monitor& m) { return m.primary; });
+  if (form == usable.end())
+    form = std::find_if(usable.begin(), usable.end(), [](const Monitor& m) { return m.x == 0 && m.y == 0; });
+  if (form == usable.end()) form = usable.begin();
+  plan.form = *form;
+  for (const Monitor& monitor : usable) {
+    if (plan.form.Contains(monitor)) continue;
+    if (std::find(plan.covers.begin(), plan.covers.end(), monitor) != plan.covers.end()) continue;
+    plan.covers.push_back(monitor);
+  }
+  return plan;
+}
+
+}  // namespace platform::sdl

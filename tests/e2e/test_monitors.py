@@ -1,0 +1,164 @@
+"""Several monitors, on Xorg with real RandR outputs of unequal sizes at offsets: a
+program run directly covers every monitor, runs its scene on the primary one, ends on
+input over any of them, and follows the monitors as they are changed while it runs."""
+
+import os
+import time
+import unittest
+
+from xsession import DELIVERABLES, TWIPS, XorgSession, program, scene_places
+
+DESKTOP = (48, 96, 160)  # the root window's colour, which no monitor may show
+LAYOUTS = {
+    "two monitors": [(1920, 1080, 0, 0), (1280, 1024, 1920, 200)],
+    "three, the primary in the middle": [(1600, 900, 1280, 0), (1280, 1024, 0, 0), (1024, 768, 2880, 300)],
+}
+
+
+def coloured(rgb):
+    """Banner text after tinting: not one of the dots' greys, and not black."""
+    return max(rgb) > 60 and max(rgb) - min(rgb) > 40
+
+
+def desktop_pixels(shot, monitor):
+    """Where the desktop shows through on a monitor: every pixel of its edges and every
+    fourth of every fourth row."""
+    w, h, x0, y0 = monitor
+    edges = [(x, y) for x in range(x0, x0 + w) for y in (y0, y0 + h - 1)]
+    edges += [(x, y) for y in range(y0, y0 + h) for x in (x0, x0 + w - 1)]
+    inside = [(x, y) for y in range(y0, y0 + h, 4) for x in range(x0, x0 + w, 4)]
+    return [(x, y) for x, y in edges + inside if shot.pixel(x, y) == DESKTOP]
+
+
+class Monitors(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if os.getuid() != 0:
+            raise unittest.SkipTest("Xorg runs as root here")
+        cls.x = XorgSession(LAYOUTS["two monitors"])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+
+    def layout(self, outputs):
+        self.x.set_outputs(outputs)
+        self.x.x("xsetroot", "-solid", "#%02x%02x%02x" % DESKTOP)
+
+    def start(self, name, pointer):
+        self.x.mouse_to(*pointer)
+        process = self.x.run([program(name)])
+        self.addCleanup(self.x.stop, process)
+        window = self.x.window_of(process)
+        self.assertIsNotNone(window, name + " showed no window")
+        time.sleep(0.5)
+        return process, window
+
+    def windows_of(self, process):
+        return self.x.x("xdotool", "search", "--onlyvisible", "--pid", str(process.pid), check=False).split()
+
+    def assertCovered(self, shot, monitors, what):
+        for monitor in monitors:
+            shown = desktop_pixels(shot, monitor)
+            self.assertEqual(shown[:5], [], "%s: the desktop shows on the monitor %s at %d places"
+                             % (what, monitor, len(shown)))
+
+    def assertSceneOnPrimary(self, name, shots, monitors):
+        primary, others = monitors[0], monitors[1:]
+        w, h, x0, y0 = primary
+        banner, sprites = scene_places(name)
+        left, top, width, height = (int(v) // TWIPS for v in banner)
+        self.assertTrue(any(coloured(shot.pixel(x0 + x, y0 + y)) for shot in shots
+                            for y in range(top, top + height) for x in range(left, min(w, left + width))),
+                        name + ": no banner at the primary's top left")
+        shot = shots[-1]
+        dots = [1 for y in range(y0, y0 + h, 3) for x in range(x0, x0 + w, 3)
+                if shot.pixel(x, y)[0] == shot.pixel(x, y)[1] == shot.pixel(x, y)[2] >= 20]
+        self.assertGreater(len(dots), 20, name + ": no dots on the primary")
+        # The walkers go along the primary's own bottom edge.
+        walkers = [1 for y in range(y0 + h - 300, y0 + h) for x in range(x0, x0 + w, 2)
+                   if shot.pixel(x, y) != (0, 0, 0) and not (shot.pixel(x, y)[0] == shot.pixel(x, y)[1]
+                                                             == shot.pixel(x, y)[2])]
+        self.assertGreater(len(walkers), 100, name + ": no sprites along the primary's bottom")
+        for cw, ch, cx, cy in others:
+            lit = [(x, y) for y in range(cy, cy + ch, 2) for x in range(cx, cx + cw, 2)
+                   if shot.pixel(x, y) != (0, 0, 0) and not (x0 <= x < x0 + w and y0 <= y < y0 + h)]
+            self.assertEqual(lit[:5], [], name + ": a monitor besides the primary is not plain black")
+
+    def test_every_monitor_covered_the_scene_on_the_primary_input_over_each_ends_it(self):
+        for label, outputs in LAYOUTS.items():
+            self.layout(outputs)
+            monitors = self.x.monitors()
+            self.assertEqual(monitors, outputs, "the server's monitors")
+            names = DELIVERABLES if label == "two monitors" else ["divor"]
+            for name in names:
+                with self.subTest(label=label, program=name):
+                    cw, ch, cx, cy = monitors[1]
+                    process, window = self.start(name, (cx + cw // 2, cy + ch // 2))
+                    g = self.x.geometry(window)
+                    self.assertEqual((g["WIDTH"], g["HEIGHT"], g["X"], g["Y"]), monitors[0], "the form's place")
+                    self.assertEqual(len(self.windows_of(process)), len(monitors), "windows shown")
+                    time.sleep(1.5)
+                    shots = self.x.screenshots(4)
+                    self.assertCovered(shots[-1], monitors, name)
+                    self.assertSceneOnPrimary(name, shots, monitors)
+                    self.assertEqual(self.x.cursor_state(), "hidden", "the pointer over a cover")
+                    self.x.x("xdotool", "key", "space")
+                    self.assertTrue(self.x.ended_within(process, 1.0), name + " went on after a key")
+            # Every cover ends the program on a move of one pixel and on a click.
+            for cw, ch, cx, cy in monitors[1:]:
+                with self.subTest(label=label, cover=(cw, ch, cx, cy)):
+                    centre = (cx + cw // 2, cy + ch // 2)
+                    process, _ = self.start("divor", centre)
+                    time.sleep(0.5)
+                    self.assertIsNone(process.poll(), "the pointer resting on a cover ended it")
+                    self.x.mouse_to(centre[0] + 1, centre[1])
+                    self.assertTrue(self.x.ended_within(process, 1.0), "a move on a cover did not end it")
+                    process, _ = self.start("divor", centre)
+                    self.x.x("xdotool", "click", "1")
+                    self.assertTrue(self.x.ended_within(process, 1.0), "a click on a cover did not end it")
+            # Crossing from a cover onto the form is a movement too.
+            process, _ = self.start("divor", (monitors[1][2] + 5, monitors[1][3] + 5))
+            self.x.mouse_to(monitors[0][2] + 5, monitors[0][3] + 5)
+            self.assertTrue(self.x.ended_within(process, 1.0), "a move from a cover onto the form did not end it")
+
+    def test_the_windows_follow_the_monitors_as_they_change(self):
+        first = [(1280, 1024, 0, 0), (1280, 1024, 1280, 0)]
+        changes = [
+            ("a third monitor plugged in below", [(1280, 1024, 0, 0), (1280, 1024, 1280, 0), (1024, 768, 0, 1024)]),
+            ("the primary's resolution raised", [(1920, 1080, 0, 0), (1280, 1024, 1920, 0), (1024, 768, 0, 1080)]),
+            ("a monitor unplugged", [(1920, 1080, 0, 0), (1024, 768, 1920, 0)]),
+            ("the primary's resolution lowered under the pointer", [(1024, 768, 0, 0), (1024, 768, 1024, 0)]),
+            ("the primary moved to the right", [(1600, 900, 1024, 0), (1024, 768, 0, 0)]),
+            ("one monitor left", [(1280, 1024, 0, 0)]),
+            ("two again", first),
+        ]
+        self.layout(first)
+        # The pointer rests where a lower resolution leaves no monitor: the server moves
+        # it, and that is no movement of the user's.
+        process, window = self.start("divor", (1500, 900))
+        time.sleep(1.0)
+        for what, outputs in changes:
+            with self.subTest(what):
+                self.layout(outputs)
+                time.sleep(1.0)
+                self.assertIsNone(process.poll(), "ended when " + what)
+                monitors = self.x.monitors()
+                g = self.x.geometry(window)
+                self.assertEqual((g["WIDTH"], g["HEIGHT"], g["X"], g["Y"]), monitors[0], "the form's place")
+                self.assertEqual(len(self.windows_of(process)), len(monitors), "windows shown")
+                shot = self.x.screenshot()
+                self.assertCovered(shot, monitors, what)
+                # The dots fall over the whole of the form's new width.
+                if what == "the primary's resolution raised":
+                    time.sleep(2.0)
+                    shot = self.x.screenshot()
+                    far = [1 for y in range(0, 1080) for x in range(1300, 1920)
+                           if shot.pixel(x, y)[0] == shot.pixel(x, y)[1] == shot.pixel(x, y)[2] >= 20]
+                    self.assertGreater(len(far), 10, "no dots beyond the old width")
+        self.x.x("xdotool", "key", "space")
+        self.assertTrue(self.x.ended_within(process, 1.0), "went on after a key")
+
+
+if __name__ == "__main__":
+    unittest.main()
