@@ -113,3 +113,41 @@ TEST(PrevInstance, ACopyIsFoundWhenOthersHoldEveryName) {
 }
 
 }  // namespace
+
+// The display's one sound, shared by the copies a host runs side by side.
+namespace {
+
+using platform::sdl::ClaimSound;
+using platform::sdl::SoundName;
+
+TEST(SoundClaim, OneNamePerUserAndDisplayWhateverItsScreen) {
+  EXPECT_EQ(SoundName(":1", 1000), "dotfall.sound.1000.:1");
+  EXPECT_EQ(SoundName(":1.0", 1000), SoundName(":1", 1000));
+  EXPECT_EQ(SoundName(":1.1", 1000), SoundName(":1", 1000));
+  EXPECT_EQ(SoundName("host.example:10.0", 1000), "dotfall.sound.1000.host.example:10");
+  EXPECT_NE(SoundName(":1", 1000), SoundName(":10", 1000));
+  EXPECT_NE(SoundName(":1", 1000), SoundName(":1", 1001));
+  EXPECT_EQ(SoundName("wayland-1", 1000), "dotfall.sound.1000.wayland-1");
+}
+
+TEST(SoundClaim, OneHolderAtATimeAndTheNextOnceItHasGone) {
+  const std::string name = SoundName(":sound-test-" + std::to_string(getpid()), unsigned(getuid()));
+  const int first = ClaimSound(name);
+  ASSERT_GE(first, 0);
+  EXPECT_EQ(ClaimSound(name), -1);
+  // A holder that dies releases it with its process.
+  const pid_t child = fork();
+  if (child == 0) {
+    close(first);
+    _exit(ClaimSound(name) >= 0 ? 1 : 0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "a second process claimed a held sound";
+  close(first);
+  const int second = ClaimSound(name);
+  EXPECT_GE(second, 0);
+  close(second);
+}
+
+}  // namespace

@@ -1,11 +1,13 @@
 // The road each display takes, from the facts known of it: the table the README
-// gives, row by row; and the desktop's scale, from each source of it.
+// gives, row by row; the desktop's scale, from each source of it; and the monitors.
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "platform/sdl/sdl_monitors.h"
 #include "platform/sdl/sdl_road.h"
 #include "platform/sdl/sdl_scale.h"
 
@@ -140,5 +142,86 @@ TEST(ScaleFactor, XftDpiIsReadFromTheResources) {
   EXPECT_EQ(XftDpi("Xcursor.size:\t24\n"), 0.0);
   EXPECT_EQ(XftDpi(""), 0.0);
 }
+
+}  // namespace
+
+// Which monitor the form takes and which are covered, for the layouts desktops have.
+namespace {
+
+using platform::sdl::Monitor;
+using platform::sdl::MonitorPlan;
+using platform::sdl::PlanMonitors;
+
+const Monitor kDesktop{0, 0, 3200, 1224, false};
+
+struct Layout {
+  const char* what;
+  std::vector<Monitor> monitors;
+  Monitor form;
+  std::vector<Monitor> covers;
+};
+
+const Layout kLayouts[] = {
+    {"one monitor", {{0, 0, 1920, 1080, true}}, {0, 0, 1920, 1080}, {}},
+    {"the primary second, to the right and lower",
+     {{0, 0, 1280, 1024, false}, {1280, 200, 1920, 1080, true}},
+     {1280, 200, 1920, 1080},
+     {{0, 0, 1280, 1024}}},
+    {"three, the primary in the middle",
+     {{0, 0, 1280, 1024, false}, {1280, 0, 1600, 900, true}, {2880, 300, 1024, 768, false}},
+     {1280, 0, 1600, 900},
+     {{0, 0, 1280, 1024}, {2880, 300, 1024, 768}}},
+    {"no primary marked: the one at the origin",
+     {{1920, 0, 1280, 1024, false}, {0, 0, 1920, 1080, false}},
+     {0, 0, 1920, 1080},
+     {{1920, 0, 1280, 1024}}},
+    {"no primary and none at the origin: the first",
+     {{100, 0, 800, 600, false}, {900, 0, 800, 600, false}},
+     {100, 0, 800, 600},
+     {{900, 0, 800, 600}}},
+    {"a mirror of the primary gets no cover",
+     {{0, 0, 1920, 1080, true}, {0, 0, 1920, 1080, false}, {1920, 0, 1024, 768, false}},
+     {0, 0, 1920, 1080},
+     {{1920, 0, 1024, 768}}},
+    {"a smaller mirror inside the primary gets no cover",
+     {{0, 0, 1920, 1080, true}, {0, 0, 1024, 768, false}},
+     {0, 0, 1920, 1080},
+     {}},
+    {"a larger clone around the primary is covered",
+     {{0, 0, 1024, 768, true}, {0, 0, 1920, 1080, false}},
+     {0, 0, 1024, 768},
+     {{0, 0, 1920, 1080}}},
+    {"two outputs showing the same place get one cover",
+     {{0, 0, 1920, 1080, true}, {1920, 0, 1280, 1024, false}, {1920, 0, 1280, 1024, false}},
+     {0, 0, 1920, 1080},
+     {{1920, 0, 1280, 1024}}},
+    {"a monitor of no size is passed over",
+     {{0, 0, 0, 0, true}, {0, 0, 1920, 1080, false}},
+     {0, 0, 1920, 1080},
+     {}},
+    {"none at all: the whole desktop", {}, kDesktop, {}},
+};
+
+void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.what; }
+
+void ExpectSamePlace(const Monitor& got, const Monitor& want, const char* what) {
+  EXPECT_EQ(std::vector<int>({got.x, got.y, got.w, got.h}), std::vector<int>({want.x, want.y, want.w, want.h}))
+      << what;
+}
+
+class MonitorLayouts : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(MonitorLayouts, TheFormTakesOneMonitorAndEveryOtherIsCovered) {
+  const MonitorPlan plan = PlanMonitors(GetParam().monitors, kDesktop);
+  ExpectSamePlace(plan.form, GetParam().form, GetParam().what);
+  ASSERT_EQ(plan.covers.size(), GetParam().covers.size()) << GetParam().what;
+  for (size_t i = 0; i < plan.covers.size(); ++i) ExpectSamePlace(plan.covers[i], GetParam().covers[i], GetParam().what);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, MonitorLayouts, ::testing::ValuesIn(kLayouts), [](const auto& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+});
 
 }  // namespace

@@ -104,6 +104,39 @@ class HostWindow(SessionTest):
         self.assertLessEqual(len(peaks) * 0.05, elapsed + 0.3)
 
 
+    def test_copies_side_by_side_play_one_sound_and_the_next_takes_it_over(self):
+        # As a host runs them, one a monitor: the first copy plays, the second keeps
+        # silent; when the first has gone, the second plays its sound from the start.
+        for name in DELIVERABLES:
+            with self.subTest(name):
+                first, first_audio, _ = self.start_with_sound(name, {"XSCREENSAVER_WINDOW": self.host()},
+                                                              name + " first")
+                time.sleep(1.0)
+                second, second_audio, log = self.start_with_sound(name, {"XSCREENSAVER_WINDOW": self.host()},
+                                                                  name + " second")
+                time.sleep(1.5)
+                self.assertIsNone(second.poll(), name + ": the second copy did not run beside the first")
+                self.assertFalse(os.path.exists(second_audio), name + ": the second copy played too")
+                first.send_signal(signal.SIGTERM)
+                self.assertTrue(self.x.ended_within(first, 1.0))
+                ended = time.time()
+                if name not in ("Tunelight", "Rerarir"):
+                    time.sleep(1.0)
+                    self.assertFalse(os.path.exists(first_audio) or os.path.exists(second_audio),
+                                     name + " opened the sound device")
+                    self.x.stop(second)
+                    continue
+                while not os.path.exists(second_audio) and time.time() < ended + 1.5:
+                    time.sleep(0.02)
+                self.assertLess(time.time() - ended, 1.0, name + ": the sound was not taken over within a second")
+                time.sleep(1.5)
+                second.send_signal(signal.SIGTERM)
+                self.assert_ended_quietly(second, log, name + " second")
+                # The same sound, from its start: loud at the same moments as the first's.
+                def onset(path):
+                    return next(i for i, peak in enumerate(loudness(path, 0.05)) if peak > 1000)
+                self.assertLessEqual(abs(onset(second_audio) - onset(first_audio)), 2, name + ": not from its start")
+
     def test_a_destroyed_host_window_ends_the_program_with_its_sound(self):
         # As a host does when it unblanks: the window goes, and no signal follows.
         for name in DELIVERABLES:

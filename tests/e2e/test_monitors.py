@@ -6,7 +6,7 @@ import os
 import time
 import unittest
 
-from xsession import DELIVERABLES, TWIPS, XorgSession, program, scene_places
+from xsession import DELIVERABLES, TWIPS, XorgSession, XSession, program, scene_places
 
 DESKTOP = (48, 96, 160)  # the root window's colour, which no monitor may show
 LAYOUTS = {
@@ -121,6 +121,29 @@ class Monitors(unittest.TestCase):
             process, _ = self.start("divor", (monitors[1][2] + 5, monitors[1][3] + 5))
             self.x.mouse_to(monitors[0][2] + 5, monitors[0][3] + 5)
             self.assertTrue(self.x.ended_within(process, 1.0), "a move from a cover onto the form did not end it")
+
+    def test_one_screen_split_into_monitors_by_hand(self):
+        # One X screen, two monitors set on it (xrandr --setmonitor), as a desktop does
+        # for one wide display: the walkers go along the bottom of a monitor, not of the
+        # screen's bounding box, and the lower monitor is covered.
+        split = XSession(2304, 1024)
+        self.addCleanup(split.close)
+        split.x("xrandr", "--setmonitor", "left", "1280/338x1024/270+0+0", "screen")
+        split.x("xrandr", "--setmonitor", "right", "1024/270x768/203+1280+0", "none")
+        split.x("xsetroot", "-solid", "#%02x%02x%02x" % DESKTOP)
+        process = split.run([program("divor")])
+        self.addCleanup(split.stop, process)
+        window = split.window_of(process)
+        self.assertIsNotNone(window)
+        time.sleep(2.0)
+        g = split.geometry(window)
+        self.assertEqual((g["WIDTH"], g["HEIGHT"], g["X"], g["Y"]), (1280, 1024, 0, 0), "the form's place")
+        shots = split.screenshots(4)
+        monitors = [(1280, 1024, 0, 0), (1024, 768, 1280, 0)]
+        self.assertCovered(shots[-1], monitors, "divor")
+        self.assertSceneOnPrimary("divor", shots, monitors)
+        split.x("xdotool", "key", "space")
+        self.assertTrue(split.ended_within(process, 1.0), "went on after a key")
 
     def test_the_windows_follow_the_monitors_as_they_change(self):
         first = [(1280, 1024, 0, 0), (1280, 1024, 1280, 0)]

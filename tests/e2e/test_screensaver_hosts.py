@@ -16,7 +16,7 @@ import unittest
 import xml.etree.ElementTree as ET
 
 import xsession
-from xsession import BUILD, ROAD_ENV, XSession, assert_road, stops_growing
+from xsession import BUILD, ROAD_ENV, XorgSession, XSession, assert_road, stops_growing
 
 SCREEN_SAVERS = os.environ.get("DOTFALL_HOST_SAVERS", " ".join(xsession.SCREEN_SAVERS)).split()
 NOBODY = 65534
@@ -24,6 +24,9 @@ NOBODY = 65534
 # runuser would keep), so that stopping what a test started stops the program itself.
 AS_USER = ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-groups", "--"]
 CYCLES = int(os.environ.get("DOTFALL_HOST_CYCLES", "20"))
+# With DOTFALL_HOST_MONITORS=2 the desktop is Xorg with two real outputs of unequal
+# sizes, the second to the right and lower; otherwise Xvfb's one screen.
+TWO_MONITORS = [(1024, 768, 0, 0), (800, 600, 1024, 100)]
 
 
 def running(path):
@@ -70,8 +73,9 @@ class Host(unittest.TestCase):
         cls.home = os.path.join(cls.top, "home")
         os.mkdir(cls.home)
         os.chown(cls.home, NOBODY, NOBODY)
-        cls.x = XSession()
+        cls.x = XorgSession(TWO_MONITORS) if os.environ.get("DOTFALL_HOST_MONITORS") == "2" else XSession()
         cls.results = {}
+        cls.copies = []
         cls.host_delays = []
 
     @classmethod
@@ -83,6 +87,8 @@ class Host(unittest.TestCase):
         if cls.host_delays:
             print("the host itself was slow to act on %d unblanks: %s s" % (
                 len(cls.host_delays), ", ".join("%.2f" % d for d in cls.host_delays)), file=sys.stderr)
+        for line in cls.copies:
+            print(line, file=sys.stderr)
         for label, times in cls.results.items():
             if times:
                 print("%s: %d unblanks, time to end median %.0f ms, max %.0f ms"
@@ -116,6 +122,37 @@ class Host(unittest.TestCase):
 
     def host_log(self):
         return ""
+
+    def copies_on_every_monitor(self, name, blank, unblank, audio):
+        """Blanks with name: one copy runs on each monitor, each draws its dots there,
+        and one copy at most (one for a saver with a sound) has the sound device open,
+        which writes to audio; an unblank ends them all."""
+        monitors = self.x.monitors()
+        blank()
+        self.assertTrue(wait_for(lambda: len(running(self.hack(name))) >= len(monitors), 8.0),
+                        "%s: %d copies for %d monitors" % (name, len(running(self.hack(name))), len(monitors)))
+        # The hosts take no notice of input in the first seconds after they blank.
+        time.sleep(3.5)
+        copies = running(self.hack(name))
+        self.assertEqual(len(copies), len(monitors), name + ": copies, one a monitor")
+        shot = self.x.screenshot()
+        for w, h, x0, y0 in monitors:
+            greys = sum(1 for y in range(y0, y0 + h, 2) for x in range(x0, x0 + w, 2)
+                        if shot.pixel(x, y)[0] == shot.pixel(x, y)[1] == shot.pixel(x, y)[2] >= 20)
+            self.assertGreater(greys, 20, "%s: no dots on the monitor %s" % (name, (w, h, x0, y0)))
+
+        def plays(pid):
+            try:
+                return any(os.readlink("/proc/%d/fd/%s" % (pid, fd)) == audio for fd in os.listdir("/proc/%d/fd" % pid))
+            except OSError:
+                return False
+        playing = [pid for pid in copies if plays(pid)]
+        self.assertEqual(len(playing), 1 if name in ("Rerarir", "Tunelight") else 0, name + ": copies playing")
+        self.copies.append("%s, %s on %d monitors: %d copies, %d playing"
+                           % (type(self).__name__, name, len(monitors), len(copies), len(playing)))
+        unblank()
+        self.assertTrue(wait_for(lambda: not running(self.hack(name)), 1.0), name + ": went on after the unblank")
+        time.sleep(self.settle)
 
     def unblank_cycles(self, label, number, name, blank, unblank, cycles, run=(0.3, 1.2)):
         """Blanks with name's hack, lets it run for a while (seconds, from run), unblanks,
@@ -246,6 +283,13 @@ class XScreenSaver(Host):
                 self.assertGreater(greys, 50, "no dots on the screen")
                 time.sleep(self.settle)
 
+    def test_one_copy_a_monitor_each_drawing_and_one_sound(self):
+        self.daemon(fade=False)
+        for number, name in enumerate(SCREEN_SAVERS, 1):
+            with self.subTest(name):
+                self.copies_on_every_monitor(name, lambda: self.select(number),
+                                             lambda: self.x.x("xdotool", "key", "a"), self.audio_env()[0])
+
     def test_the_settings_preview_ends_when_the_settings_close(self):
         # XScreenSaver's settings read every hack's settings file from one folder and
         # preview the selected hack in a window of their own.
@@ -321,6 +365,21 @@ class MateScreenSaver(Host):
     def host_log(self):
         self.log.seek(0)
         return "".join(line for line in self.log.readlines() if "geometry" not in line)[-3000:]
+
+    def test_one_copy_a_monitor_each_drawing_and_one_sound(self):
+        # The daemon gives its hacks an environment of its own, without SDL's choice
+        # of audio driver: the user's ALSA default, a file here, is what they play to.
+        audio = os.path.join(self.home, "alsa.raw")
+        asoundrc = os.path.join(self.home, ".asoundrc")
+        with open(asoundrc, "w") as f:
+            f.write('pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' % audio)
+        self.addCleanup(os.remove, asoundrc)
+        self.settle = 1.5
+        for name in SCREEN_SAVERS:
+            with self.subTest(name):
+                self.daemon(name)
+                self.copies_on_every_monitor(name, lambda: self.mate_command("--activate"),
+                                             lambda: self.mate_command("--deactivate"), audio)
 
     def test_every_unblank_ends_the_hack(self):
         self.settle = 1.5

@@ -20,9 +20,10 @@ AS_USER = ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-gro
 
 
 class Sway:
-    """sway on a headless output of 800 x 600 at the given scale."""
+    """sway on a headless output of 800 x 600 at the given scale; with two outputs, a
+    second one of 640 x 480 to its right, and the desktop in a colour of its own."""
 
-    def __init__(self, scale):
+    def __init__(self, scale, outputs=1):
         self.top = tempfile.mkdtemp(prefix="dotfall-wayland-")
         os.chmod(self.top, 0o777)
         self.run_dir = os.path.join(self.top, "run")
@@ -30,11 +31,14 @@ class Sway:
         os.chown(self.run_dir, NOBODY, NOBODY)
         config = os.path.join(self.top, "sway.conf")
         with open(config, "w") as f:
-            f.write("output HEADLESS-1 resolution %dx%d scale %d\n" % (800 * scale, 600 * scale, scale))
+            f.write("output HEADLESS-1 resolution %dx%d scale %d position 0 0\n" % (800 * scale, 600 * scale, scale))
+            if outputs == 2:
+                f.write("output HEADLESS-2 resolution 640x480 position 800 0\noutput * bg #3060a0 solid_color\n")
         os.chmod(config, 0o644)
         self.base = ["env", "-i", "HOME=" + self.top, "XDG_RUNTIME_DIR=" + self.run_dir]
         self.sway = subprocess.Popen(AS_USER + self.base + ["WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
-                                                             "WLR_RENDERER=pixman", "sway", "-c", config],
+                                                             "WLR_RENDERER=pixman", "WLR_HEADLESS_OUTPUTS=%d" % outputs,
+                                                             "sway", "-c", config],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 10
         while time.time() < deadline and not os.path.exists(os.path.join(self.run_dir, "wayland-1")):
@@ -100,6 +104,18 @@ class Wayland(unittest.TestCase):
                 # The dots reach the output's far corner: the window covers it all.
                 self.assertGreater(sum(1 for _, _, rgb in shot.region(700, 500, 800, 600) if grey(rgb)), 0,
                                    "no dots in the bottom right corner")
+
+    def test_two_outputs_the_scene_on_the_first_the_other_covered(self):
+        sway = Sway(1, outputs=2)
+        self.addCleanup(sway.close)
+        process = self.start(sway, "divor")
+        shot = sway.screenshot()
+        self.stop(process, "divor")
+        self.assertEqual((shot.width, shot.height), (1440, 600))
+        grey = lambda rgb: rgb[0] == rgb[1] == rgb[2] and rgb[0] >= 20
+        self.assertGreater(sum(1 for _, _, rgb in shot.region(0, 200, 800, 450) if grey(rgb)), 30, "no dots")
+        desktop = [(x, y) for x, y, rgb in shot.region(800, 0, 1440, 480) if rgb != (0, 0, 0)]
+        self.assertEqual(desktop[:5], [], "the second output is not covered in black")
 
     def test_an_output_of_scale_2_shows_the_picture_twice_as_large(self):
         one, two = Sway(1), Sway(2)

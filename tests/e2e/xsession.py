@@ -133,6 +133,10 @@ class XSession:
             time.sleep(0.05)
         raise RuntimeError("Xvfb did not start on " + self.display)
 
+    def monitors(self):
+        """The monitors, (w, h, x, y), the primary first: Xvfb's one screen."""
+        return [(self.width, self.height, 0, 0)]
+
     def close(self):
         self.xvfb.terminate()
         self.xvfb.wait()
