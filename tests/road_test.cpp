@@ -13,6 +13,14 @@
 
 namespace {
 
+// A case's name in the test's name: what it describes, letters and digits kept.
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  return name;
+}
+
 using platform::sdl::ChooseRoad;
 using platform::sdl::DisplayFacts;
 using platform::sdl::Road;
@@ -62,11 +70,7 @@ TEST_P(RoadTable, TheDisplayTakesItsRoad) {
   EXPECT_EQ(ChooseRoad(GetParam().facts), GetParam().road) << GetParam().what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Displays, RoadTable, ::testing::ValuesIn(kTable), [](const auto& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Displays, RoadTable, ::testing::ValuesIn(kTable), CaseName<Row>);
 
 }  // namespace
 
@@ -218,10 +222,6 @@ TEST_P(MonitorLayouts, TheFormTakesOneMonitorAndEveryOtherIsCovered) {
   for (size_t i = 0; i < plan.covers.size(); ++i) ExpectSamePlace(plan.covers[i], GetParam().covers[i], GetParam().what);
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktops, MonitorLayouts, ::testing::ValuesIn(kLayouts), [](const auto& info) {
-  std::string name;
-  for (const char* c = info.param.what; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Desktops, MonitorLayouts, ::testing::ValuesIn(kLayouts), CaseName<Layout>);
 
 }  // namespace
