@@ -10,7 +10,7 @@ import time
 import unittest
 
 from sounds import loudness
-from xsession import (BUILD, DELIVERABLES, XSession, SessionTest, assert_road, copy_deliverable, program,
+from xsession import (BUILD, DELIVERABLES, ROAD, XSession, SessionTest, assert_road, copy_deliverable, program,
                       stops_growing)
 
 LEFT, TOP, W, H = 100, 100, 480, 360
@@ -107,6 +107,8 @@ class HostWindow(SessionTest):
     def test_copies_side_by_side_play_one_sound_and_the_next_takes_it_over(self):
         # As a host runs them, one a monitor: the first copy plays, the second keeps
         # silent; when the first has gone, the second plays its sound from the start.
+        if ROAD != "surface":
+            self.skipTest("the sound is the same on every road; it is heard on the surface road")
         for name in DELIVERABLES:
             with self.subTest(name):
                 first, first_audio, _ = self.start_with_sound(name, {"XSCREENSAVER_WINDOW": self.host()},
