@@ -67,6 +67,19 @@ TEST(GifCompositing, BackgroundDisposalClearsTheFrameRectangleToTransparent) {
                                                           kRed, kRed, kRed, kBlue}));
 }
 
+TEST(GifCompositing, AnInterlacedFrameHasItsRowsInPlace) {
+  // Eleven rows, each of its own colour by row number, so that a row read in the
+  // wrong pass lands where the colours show it.
+  FrameRecipe frame{0, 0, 2, 11, {}, 10, 1};
+  for (int y = 0; y < 11; ++y) frame.indices.insert(frame.indices.end(), 2, uint8_t(y % 3 + 1));
+  frame.interlaced = true;
+  auto anim = DecodeRecipe({2, 11, kPalette, {frame}});
+  ASSERT_TRUE(anim);
+  const uint32_t by_row[] = {kRed, kGreen, kBlue};
+  for (int y = 0; y < 11; ++y)
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(anim->frames[0].argb[size_t(y * 2 + x)], by_row[y % 3]) << "row " << y;
+}
+
 TEST(GifCompositing, PreviousDisposalRestoresWhatWasThere) {
   FrameRecipe base = Solid(2, 1, 1);
   FrameRecipe flash{0, 0, 1, 1, {2}, 10, 3};

@@ -53,9 +53,18 @@ std::vector<uint8_t> Encode(const GifRecipe& recipe) {
     GifByteType extension[4];
     const size_t length = EGifGCBToExtension(&gcb, extension);
     Check(EGifPutExtension(file, GRAPHICS_EXT_FUNC_CODE, int(length), extension), "EGifPutExtension");
-    Check(EGifPutImageDesc(file, f.left, f.top, f.width, f.height, false, nullptr), "EGifPutImageDesc");
+    Check(EGifPutImageDesc(file, f.left, f.top, f.width, f.height, f.interlaced, nullptr), "EGifPutImageDesc");
+    // Interlaced, the rows go every 8th from 0, every 8th from 4, every 4th from 2,
+    // every 2nd from 1; otherwise in order.
+    std::vector<int> rows;
+    if (f.interlaced) {
+      for (const auto& [first, step] : {std::pair{0, 8}, std::pair{4, 8}, std::pair{2, 4}, std::pair{1, 2}})
+        for (int y = first; y < f.height; y += step) rows.push_back(y);
+    } else {
+      for (int y = 0; y < f.height; ++y) rows.push_back(y);
+    }
     std::vector<GifPixelType> row(size_t(f.width));
-    for (int y = 0; y < f.height; ++y) {
+    for (const int y : rows) {
       for (int x = 0; x < f.width; ++x) row[size_t(x)] = f.indices[size_t(y * f.width + x)];
       Check(EGifPutLine(file, row.data(), f.width), "EGifPutLine");
     }

@@ -18,6 +18,7 @@ struct FrameRecipe {
   int delay_cs = 10;
   int disposal = 0;              // 0 none, 1 keep, 2 background, 3 previous
   int transparent = -1;
+  bool interlaced = false;       // rows stored in the four passes of an interlaced GIF
 };
 
 struct GifRecipe {

@@ -30,8 +30,8 @@ uint32_t Argb(const GifColorType& c) {
   return 0xFF000000u | (uint32_t(c.Red) << 16) | (uint32_t(c.Green) << 8) | c.Blue;
 }
 
-// giflib's text for an error, which it leaves null for codes it has no text for:
-// DGifSlurp can fail with its error still 0.
+// giflib's text for an error, which it leaves null for codes it has no text for,
+// and for an error it left at 0.
 std::string GifError(int code) {
   const char* text = GifErrorString(code);
   return text ? text : "giflib error " + std::to_string(code);
@@ -66,32 +66,60 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
     GifFileType* f;
     ~Closer() { DGifCloseFile(f, nullptr); }
   } closer{file};
-  if (DGifSlurp(file) != GIF_OK) {
-    if (why) *why = GifError(file->Error);
+  const auto failed = [&](std::string reason) -> std::optional<Animation> {
+    if (why) *why = std::move(reason);
     return std::nullopt;
-  }
-  if (file->ImageCount != outline->frames) {
-    if (why) *why = "frame count differs from the block structure";
-    return std::nullopt;
-  }
+  };
 
   Animation anim;
   anim.width = std::min(outline->width, keep.width);
   anim.height = std::min(outline->height, keep.height);
   const size_t screen = size_t(anim.width) * size_t(anim.height);
   std::vector<uint32_t> canvas(screen, 0), saved;
-  anim.frames.reserve(size_t(file->ImageCount));
+  anim.frames.reserve(size_t(outline->frames));
 
-  for (int i = 0; i < file->ImageCount; ++i) {
-    const SavedImage& image = file->SavedImages[i];
-    const GifImageDesc& desc = image.ImageDesc;
-    GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
-    DGifSavedExtensionToGCB(file, i, &gcb);
-    const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : file->SColorMap;
-    if (!map || !image.RasterBits) {
-      if (why) *why = "frame without a colour table";
-      return std::nullopt;
+  // giflib is read record by record, and each frame's outline is held to what the
+  // scan admitted before its pixels are given room: giflib's own reading of a
+  // damaged stream can differ from the scan's (a frame of 32768 x 32768 out of a
+  // file of a few hundred bytes), and a whole-file read would allocate whatever it
+  // finds. One frame's pixels are held at a time.
+  std::vector<GifByteType> raster;
+  size_t raster_read = 0;
+  GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+  for (;;) {
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(file, &type) != GIF_OK) return failed(GifError(file->Error));
+    if (type == TERMINATE_RECORD_TYPE) break;
+    if (type == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetExtension(file, &code, &block) != GIF_OK) return failed(GifError(file->Error));
+      if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] == 4) DGifExtensionToGCB(4, block + 1, &gcb);
+      while (block)
+        if (DGifGetExtensionNext(file, &block) != GIF_OK) return failed(GifError(file->Error));
+      continue;
     }
+    if (type != IMAGE_DESC_RECORD_TYPE) return failed("a block of no known kind");
+    if (DGifGetImageDesc(file) != GIF_OK) return failed(GifError(file->Error));
+    const GifImageDesc& desc = file->Image;
+    const size_t pixels = size_t(std::max(0, desc.Width)) * size_t(std::max(0, desc.Height));
+    if (int(anim.frames.size()) >= outline->frames || pixels == 0 || pixels > outline->raster_bytes - raster_read)
+      return failed("giflib reads the blocks otherwise than the scan");
+    raster_read += pixels;
+    raster.resize(pixels);
+    if (desc.Interlace) {
+      // The rows come in four passes: every 8th from 0, every 8th from 4, every 4th
+      // from 2, every 2nd from 1.
+      constexpr int kFirst[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+      for (int pass = 0; pass < 4; ++pass)
+        for (int y = kFirst[pass]; y < desc.Height; y += kStep[pass])
+          if (DGifGetLine(file, raster.data() + size_t(y) * size_t(desc.Width), desc.Width) != GIF_OK)
+            return failed(GifError(file->Error));
+    } else if (DGifGetLine(file, raster.data(), int(pixels)) != GIF_OK) {
+      return failed(GifError(file->Error));
+    }
+    const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : file->SColorMap;
+    if (!map) return failed("frame without a colour table");
     if (gcb.DisposalMode == DISPOSE_PREVIOUS) saved = canvas;
 
     // The part of the frame on the screen; a frame may lie partly or wholly off it,
@@ -100,14 +128,13 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
     const int x1 = std::max(x0, std::min(anim.width, desc.Left + desc.Width));
     const int y1 = std::max(y0, std::min(anim.height, desc.Top + desc.Height));
     for (int y = y0; y < y1; ++y) {
-      const GifByteType* row = image.RasterBits + size_t(y - desc.Top) * size_t(desc.Width);
+      const GifByteType* row = raster.data() + size_t(y - desc.Top) * size_t(desc.Width);
       for (int x = x0; x < x1; ++x) {
         const int index = row[x - desc.Left];
         if (index == gcb.TransparentColor || index >= map->ColorCount) continue;
         canvas[size_t(y) * anim.width + x] = Argb(map->Colors[index]);
       }
     }
-
     const int delay_ms = gcb.DelayTime <= 1 ? kDefaultDelayMs : gcb.DelayTime * 10;
     anim.frames.push_back({canvas, delay_ms});
 
@@ -118,7 +145,9 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
     } else if (gcb.DisposalMode == DISPOSE_PREVIOUS) {
       canvas.swap(saved);
     }
+    gcb = {DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
   }
+  if (int(anim.frames.size()) != outline->frames) return failed("frame count differs from the block structure");
   return anim;
 }
 
