@@ -196,7 +196,7 @@ void SdlWindow::SetIcon(const IconPicture& icon) {
 }
 
 SdlWindow::~SdlWindow() {
-  for (SDL_Window* cover : covers_) SDL_DestroyWindow(cover);
+  for (const Cover& cover : covers_) SDL_DestroyWindow(cover.window);
   sprites_.clear();
   label_.reset();
   screen_.reset();
@@ -243,36 +243,54 @@ void SdlWindow::FollowMonitors() {
     if (w != plan.form.w || h != plan.form.h) SDL_SetWindowSize(window_, plan.form.w, plan.form.h);
   }
   while (covers_.size() > plan.covers.size()) {
-    SDL_DestroyWindow(covers_.back());
+    SDL_DestroyWindow(covers_.back().window);
     covers_.pop_back();
   }
   bool made = false;
   for (size_t i = 0; i < plan.covers.size(); ++i) {
-    const Monitor& m = plan.covers[i];
+    const Monitor& place = plan.covers[i];
     if (i < covers_.size()) {
-      SDL_SetWindowPosition(covers_[i], m.x, m.y);
-      SDL_SetWindowSize(covers_[i], m.w, m.h);
-      continue;
+      if (covers_[i].place == place) continue;
+      covers_[i].place = place;
+      if (x11) {
+        SDL_SetWindowPosition(covers_[i].window, place.x, place.y);
+        SDL_SetWindowSize(covers_[i].window, place.w, place.h);
+        continue;
+      }
+      // Elsewhere a full-screen window stays on its output: it is made anew on the other.
+      SDL_DestroyWindow(covers_[i].window);
+      covers_[i].window = nullptr;
     }
-    SDL_Window* cover = SDL_CreateWindow("", m.x, m.y, m.w, m.h,
-                                         SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR |
-                                             (x11 ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP));
+    SDL_Window* cover = MakeCover(place);
     if (!cover) {
       Report("cover a monitor");
+      for (size_t later = i + 1; later < covers_.size(); ++later) SDL_DestroyWindow(covers_[later].window);
+      covers_.resize(i);
       break;
     }
-    MakeCoverX11(cover);
-    covers_.push_back(cover);
-    if (shown_) {
-      SDL_ShowWindow(cover);
-      PaintCover(cover);
-    }
+    if (i < covers_.size()) covers_[i].window = cover;
+    else covers_.push_back({cover, place});
     made = true;
   }
   if (made && shown_) {
     SDL_RaiseWindow(window_);
     SDL_SetCursor(nullptr);  // the pointer's look, hidden or not, on the new windows too
   }
+}
+
+// A black window over place, shown if the form is.
+SDL_Window* SdlWindow::MakeCover(const Monitor& place) const {
+  const bool x11 = IsX11();
+  SDL_Window* cover = SDL_CreateWindow("", place.x, place.y, place.w, place.h,
+                                       SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR |
+                                           (x11 ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP));
+  if (!cover) return nullptr;
+  MakeCoverX11(cover);
+  if (shown_) {
+    SDL_ShowWindow(cover);
+    PaintCover(cover);
+  }
+  return cover;
 }
 
 void SdlWindow::SettleMonitors() {
@@ -347,9 +365,9 @@ Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1));
 void SdlWindow::Show() {
   if (!hosted_) {  // the host has shown its window already
     // The covers first, so that the form is above any that overlaps it.
-    for (SDL_Window* cover : covers_) {
-      SDL_ShowWindow(cover);
-      PaintCover(cover);
+    for (const Cover& cover : covers_) {
+      SDL_ShowWindow(cover.window);
+      PaintCover(cover.window);
     }
     SDL_GetWindowPosition(window_, &origin_.x, &origin_.y);
     SDL_ShowWindow(window_);

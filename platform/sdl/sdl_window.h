@@ -92,6 +92,7 @@ class SdlWindow final : public Window {
   void SettleMonitors();
   void FollowChangingMonitors(uint64_t now_ms);
   void PaintCover(SDL_Window* cover) const;
+  SDL_Window* MakeCover(const Monitor& place) const;
   // An event's place, on the form or on a cover, in the form's units from where the
   // form's corner was when it was shown: as if the form reached over every monitor.
   // Where the monitors have just changed, the window system may have moved the
@@ -116,7 +117,11 @@ class SdlWindow final : public Window {
   bool shown_ = false;
   bool monitors_changed_ = false;
   SdlMedia* media_;
-  std::vector<SDL_Window*> covers_;  // one per monitor besides the form's
+  struct Cover {
+    SDL_Window* window;
+    Monitor place;
+  };
+  std::vector<Cover> covers_;        // one per monitor besides the form's
   SDL_Point origin_{};               // the form's corner on the desktop when it was shown
   SDL_Point pointer_{};              // the pointer's last place on the desktop
   SDL_Point pointer_shift_{};        // what monitor changes moved it by

@@ -107,16 +107,21 @@ def assert_road(pid):
         raise AssertionError("on the surface road, but GL is loaded: %s" % sorted(drivers))
 
 
+def free_display():
+    """A display name no X server holds."""
+    for number in range(70, 200):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
+            return ":%d" % number
+    raise RuntimeError("no free X display between :70 and :199")
+
+
 class XSession:
     """Xvfb on a free display, and what a test does on it."""
 
     def __init__(self, width=1024, height=768, dpi=96):
         self.width, self.height = width, height
         self.tmp = tempfile.mkdtemp(prefix="dotfall-e2e-")
-        for number in range(70, 200):
-            if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-                break
-        self.display = ":%d" % number
+        self.display = free_display()
         self.xvfb = subprocess.Popen(
             ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp",
              "-noreset", "-dpi", str(dpi)],
@@ -264,10 +269,7 @@ class XorgSession(XSession):
 
     def __init__(self, outputs):
         self.tmp = tempfile.mkdtemp(prefix="dotfall-xorg-")
-        for number in range(70, 200):
-            if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-                break
-        self.display = ":%d" % number
+        self.display = free_display()
         config = os.path.join(self.tmp, "xorg.conf")
         with open(config, "w") as f:
             f.write(XORG_CONFIG)

@@ -26,6 +26,9 @@ int ReadFromMemory(GifFileType* file, GifByteType* out, int wanted) {
   return int(n);
 }
 
+// A frame with no graphic control block: no disposal, no transparency, no delay.
+constexpr GraphicsControlBlock kNoControl{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+
 uint32_t Argb(const GifColorType& c) {
   return 0xFF000000u | (uint32_t(c.Red) << 16) | (uint32_t(c.Green) << 8) | c.Blue;
 }
@@ -85,7 +88,7 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
   // finds. One frame's pixels are held at a time.
   std::vector<GifByteType> raster;
   size_t raster_read = 0;
-  GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+  GraphicsControlBlock gcb = kNoControl;
   for (;;) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(file, &type) != GIF_OK) return failed(GifError(file->Error));
@@ -145,7 +148,7 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
     } else if (gcb.DisposalMode == DISPOSE_PREVIOUS) {
       canvas.swap(saved);
     }
-    gcb = {DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    gcb = kNoControl;  // a control block applies to the frame that follows it only
   }
   if (int(anim.frames.size()) != outline->frames) return failed("frame count differs from the block structure");
   return anim;
