@@ -136,7 +136,7 @@ bool EndRequested();
 // Takes and closes every connection to the instance name this process holds, so
 // that no one can fill its queue and so make the next copy miss it.
 void AnswerOtherCopies();
-// Ends the process a second from the first call, whatever holds it up meanwhile.
+// Ends the process half a second from the first call, whatever holds it up meanwhile.
 // Every way out arms it; it is safe in a signal handler.
 void ArmBackstop();
 // Ends the process at once with status 0: the sound is halted first, and the window,

@@ -152,6 +152,30 @@ class Process(SessionTest):
                     self.assertTrue(self.x.ended_within(process, 1.0), "%s did not end it" % sig.name)
                     self.assertEqual(process.returncode, 0, sig.name)
 
+    def test_an_end_signal_ends_it_while_the_display_is_frozen(self):
+        # The X server stopped: every request waits for it, and the program gets no
+        # further than its next one. Whatever holds it up, it ends within a second.
+        for name in ("divor", "Tunelight"):
+            with self.subTest(name):
+                process = self.x.run([program(name)])
+                self.addCleanup(self.x.stop, process)
+                self.assertIsNotNone(self.x.window_of(process), name + " showed no window")
+                time.sleep(0.5)
+                self.x.xvfb.send_signal(signal.SIGSTOP)
+                try:
+                    time.sleep(0.3)
+                    process.send_signal(signal.SIGTERM)
+                    started = time.time()
+                    try:
+                        process.wait(timeout=2.0)
+                    except subprocess.TimeoutExpired:
+                        pass
+                    took = time.time() - started
+                finally:
+                    self.x.xvfb.send_signal(signal.SIGCONT)
+                self.assertLess(took, 1.0, name + ": SIGTERM with the display frozen")
+                self.assertEqual(process.returncode, 0, name)
+
 
 if __name__ == "__main__":
     unittest.main()
