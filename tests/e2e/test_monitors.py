@@ -6,18 +6,13 @@ import os
 import time
 import unittest
 
-from xsession import DELIVERABLES, TWIPS, XorgSession, XSession, program, scene_places
+from xsession import DELIVERABLES, TWIPS, XorgSession, XSession, coloured, program, scene_places
 
 DESKTOP = (48, 96, 160)  # the root window's colour, which no monitor may show
 LAYOUTS = {
     "two monitors": [(1920, 1080, 0, 0), (1280, 1024, 1920, 200)],
     "three, the primary in the middle": [(1600, 900, 1280, 0), (1280, 1024, 0, 0), (1024, 768, 2880, 300)],
 }
-
-
-def coloured(rgb):
-    """Banner text after tinting: not one of the dots' greys, and not black."""
-    return max(rgb) > 60 and max(rgb) - min(rgb) > 40
 
 
 def desktop_pixels(shot, monitor):
@@ -99,7 +94,7 @@ class Monitors(unittest.TestCase):
                     self.assertEqual((g["WIDTH"], g["HEIGHT"], g["X"], g["Y"]), monitors[0], "the form's place")
                     self.assertEqual(len(self.windows_of(process)), len(monitors), "windows shown")
                     time.sleep(1.5)
-                    shots = self.x.screenshots(4)
+                    shots = self.x.screenshots(4, apart=0.12)
                     self.assertCovered(shots[-1], monitors, name)
                     self.assertSceneOnPrimary(name, shots, monitors)
                     self.assertEqual(self.x.cursor_state(), "hidden", "the pointer over a cover")
@@ -138,7 +133,7 @@ class Monitors(unittest.TestCase):
         time.sleep(2.0)
         g = split.geometry(window)
         self.assertEqual((g["WIDTH"], g["HEIGHT"], g["X"], g["Y"]), (1280, 1024, 0, 0), "the form's place")
-        shots = split.screenshots(4)
+        shots = split.screenshots(4, apart=0.12)
         monitors = [(1280, 1024, 0, 0), (1024, 768, 1280, 0)]
         self.assertCovered(shots[-1], monitors, "divor")
         self.assertSceneOnPrimary("divor", shots, monitors)

@@ -9,7 +9,7 @@ import subprocess
 import time
 import unittest
 
-from xsession import BUILD, DELIVERABLES, SessionTest, TWIPS, program, scene_places
+from xsession import BUILD, DELIVERABLES, SessionTest, TWIPS, coloured, program, scene_places
 
 
 def in_sprite(name, x, y):
@@ -21,11 +21,6 @@ def in_sprite(name, x, y):
             if left <= x < left + width + 1 and top <= y < top + height + 1:
                 return True
     return False
-
-
-def coloured(rgb):
-    """Banner text after tinting: not one of the dots' greys, and not black."""
-    return max(rgb) > 60 and max(rgb) - min(rgb) > 40
 
 
 class WindowAndInput(SessionTest):
@@ -196,10 +191,7 @@ class UnderAWindowManager(SessionTest):
         # The banner's line is on the screen, in one of its colours that stands out.
         left, top, width, height = (int(v) // TWIPS for v in scene_places(name)[0])
         # A new colour every 100 ms, now and then a greyish one: four of them.
-        shots = []
-        for _ in range(4):
-            shots.append(self.x.screenshot())
-            time.sleep(0.12)
+        shots = self.x.screenshots(4, apart=0.12)
         self.assertTrue(any(any(coloured(rgb) for _, _, rgb in shot.region(left, top, left + width, top + height))
                             for shot in shots), name + ": no banner on the screen")
         self.x.x("xdotool", "key", "space")

@@ -58,6 +58,12 @@ def stops_growing(path, seconds=0.3):
     return (os.path.getsize(path) if os.path.exists(path) else 0) == size
 
 
+def coloured(rgb):
+    """Banner text after tinting: not one of the dots' greys, and not black. Now and
+    then the banner's random colour is greyish or dark, and fails this."""
+    return max(rgb) > 60 and max(rgb) - min(rgb) > 40
+
+
 class Screenshot:
     """The root window as RGB pixels."""
 
@@ -198,8 +204,17 @@ class XSession:
         return Screenshot(subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env, check=True,
                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout)
 
-    def screenshots(self, count):
-        """count pictures of the root window taken one right after the other."""
+    def screenshots(self, count, apart=0.0):
+        """count pictures of the root window, taken one right after the other, or
+        apart seconds apart (the banner takes a new colour every 100 ms: pictures
+        taken at once all show the same one)."""
+        if apart:
+            shots = []
+            for _ in range(count):
+                shots.append(self.screenshot())
+                if len(shots) < count:
+                    time.sleep(apart)
+            return shots
         data = subprocess.run(["import", "-window", "root", "-snaps", str(count), "-pause", "0", "-depth", "8",
                                "ppm:-"], env=self.env, check=True, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL).stdout
