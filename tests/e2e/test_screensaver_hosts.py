@@ -24,6 +24,8 @@ NOBODY = 65534
 # runuser would keep), so that stopping what a test started stops the program itself.
 AS_USER = ["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY, "--clear-groups", "--"]
 CYCLES = int(os.environ.get("DOTFALL_HOST_CYCLES", "20"))
+# Cycles that wait out the hosts' seconds of deafness after they blank, at each input.
+INPUT_CYCLES = max(2, CYCLES // 3)
 # With DOTFALL_HOST_MONITORS=2 the desktop is Xorg with two real outputs of unequal
 # sizes, the second to the right and lower; otherwise Xvfb's one screen.
 TWO_MONITORS = [(1024, 768, 0, 0), (800, 600, 1024, 100)]
@@ -274,8 +276,9 @@ class XScreenSaver(Host):
         # XScreenSaver takes no notice of input in the first seconds after it blanks.
         for number, name in enumerate(SCREEN_SAVERS, 1):
             with self.subTest(name):
-                self.unblank_cycles("xscreensaver, a key", number, name, self.select, key, 3, run=(3.5, 4.5))
-                self.unblank_cycles("xscreensaver, a mouse move", number, name, self.select, move, 3,
+                self.unblank_cycles("xscreensaver, a key", number, name, self.select, key, INPUT_CYCLES,
+                                    run=(3.5, 4.5))
+                self.unblank_cycles("xscreensaver, a mouse move", number, name, self.select, move, INPUT_CYCLES,
                                     run=(3.5, 4.5))
 
 
@@ -417,7 +420,7 @@ class MateScreenSaver(Host):
                 self.unblank_cycles("mate-screensaver", 1, name, lambda _: self.mate_command("--activate"),
                                     lambda: self.mate_command("--deactivate"), CYCLES)
                 self.unblank_cycles("mate-screensaver, a key", 1, name, lambda _: self.mate_command("--activate"),
-                                    lambda: self.x.x("xdotool", "key", "a"), 3, run=(1.0, 2.0))
+                                    lambda: self.x.x("xdotool", "key", "a"), INPUT_CYCLES, run=(1.0, 2.0))
 
 
 if __name__ == "__main__":
