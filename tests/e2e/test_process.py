@@ -6,6 +6,7 @@ import ctypes
 import os
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -173,6 +174,7 @@ class Process(SessionTest):
                     took = time.time() - started
                 finally:
                     self.x.xvfb.send_signal(signal.SIGCONT)
+                print("%s: ended %.0f ms after SIGTERM with the display frozen" % (name, 1000 * took), file=sys.stderr)
                 self.assertLess(took, 1.0, name + ": SIGTERM with the display frozen")
                 self.assertEqual(process.returncode, 0, name)
 
