@@ -83,6 +83,7 @@ class Host(unittest.TestCase):
         cls.results = {}
         cls.copies = []
         cls.host_delays = []
+        cls.host_misses = []
 
     @classmethod
     def tearDownClass(cls):
@@ -93,6 +94,9 @@ class Host(unittest.TestCase):
         if cls.host_delays:
             print("the host itself was slow to act on %d unblanks: %s s" % (
                 len(cls.host_delays), ", ".join("%.2f" % d for d in cls.host_delays)), file=sys.stderr)
+        if cls.host_misses:
+            print("the host took no notice of the input, given again: %s" % "; ".join(cls.host_misses),
+                  file=sys.stderr)
         for line in cls.copies:
             print(line, file=sys.stderr)
         for label, times in cls.results.items():
@@ -126,6 +130,11 @@ class Host(unittest.TestCase):
         """Whether the host's log says, since the mark, that it has told the hack (pid)
         to end."""
         return False
+
+    def host_unblanked(self):
+        """Whether the host's log says, since the mark, that it has taken the input as
+        an unblank; None where the host keeps no such log."""
+        return None
 
     def host_log(self):
         return ""
@@ -175,9 +184,19 @@ class Host(unittest.TestCase):
             started = time.time()
             acted = None
             deadline = started + 8.0
+            given_again = False
             while time.time() < deadline and running(self.hack(name)):
                 if acted is None and self.host_acted(hack):
                     acted = time.time()
+                # A host that polls the pointer can miss a move now and then. Where its
+                # log shows it took no notice, the input is given once more, and the
+                # hack's time counts from that.
+                if not given_again and time.time() > started + 2.0 and self.host_unblanked() is False:
+                    given_again = True
+                    self.host_misses.append("%s, %s cycle %d" % (label, name, cycle))
+                    unblank()
+                    started = time.time()
+                    deadline = started + 8.0
                 time.sleep(0.005)
             ended = time.time()
             if acted is None and self.host_acted(hack):
@@ -212,6 +231,10 @@ class XScreenSaver(Host):
     def host_acted(self, hack):
         self.log.seek(self.log_mark)
         return ("killing pid %d " % hack) in self.log.read()
+
+    def host_unblanked(self):
+        self.log.seek(self.log_mark)
+        return "unblanking\n" in self.log.read()
 
     def host_log(self):
         self.log.seek(0)
@@ -383,6 +406,10 @@ class MateScreenSaver(Host):
     def mate_command(self, *args):
         return self.as_user(["mate-screensaver-command"] + list(args), env=self.env(), stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL).wait(10)
+
+    def host_unblanked(self):
+        self.log.seek(self.log_mark)
+        return "unblanking\n" in self.log.read()
 
     def host_log(self):
         self.log.seek(0)
