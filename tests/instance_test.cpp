@@ -24,13 +24,16 @@ using platform::sdl::SdlSystem;
 // A name of this test's own, as the programs form theirs.
 std::string Program(const char* what) { return std::string("instance-test-") + what + "-" + std::to_string(getpid()); }
 
-sockaddr_un Name(const std::string& program, socklen_t* size) {
+sockaddr_un Abstract(const std::string& name, socklen_t* size) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string name = "dotfall." + program + "." + std::to_string(getuid());
   std::memcpy(address.sun_path + 1, name.data(), name.size());
   *size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
   return address;
+}
+
+sockaddr_un Name(const std::string& program, socklen_t* size) {
+  return Abstract("dotfall." + program + "." + std::to_string(getuid()), size);
 }
 
 TEST(PrevInstance, ACopyThatHasBoundItsNameButNotYetListensIsFound) {
@@ -148,6 +151,55 @@ TEST(SoundClaim, OneHolderAtATimeAndTheNextOnceItHasGone) {
   const int second = ClaimSound(name);
   EXPECT_GE(second, 0);
   close(second);
+}
+
+// A name bound by a process that never listens: the sound is held under the next
+// name, and a copy that finds it there, or finds it there once the first is free
+// again, keeps silent.
+TEST(SoundClaim, ANameBoundByAProcessThatNeverListensIsPassedOver) {
+  const std::string name = SoundName(":sound-squat-" + std::to_string(getpid()), unsigned(getuid()));
+  socklen_t size;
+  const sockaddr_un address = Abstract(name, &size);
+  const int squatter = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(squatter, reinterpret_cast<const sockaddr*>(&address), size), 0);
+  const int first = ClaimSound(name);
+  ASSERT_GE(first, 0) << "a name bound by a process that never listens silenced the sound";
+  EXPECT_EQ(ClaimSound(name), -1) << "a second copy took the sound";
+  close(squatter);
+  EXPECT_EQ(ClaimSound(name), -1) << "a copy took the freed first name while the next held the sound";
+  close(first);
+  const int next = ClaimSound(name);
+  EXPECT_GE(next, 0);
+  close(next);
+}
+
+// Another user's process that holds the name and listens, as a copy of ours would.
+TEST(SoundClaim, ANameAnotherUserHoldsIsPassedOver) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root, to hold the name as another user";
+  const std::string name = SoundName(":sound-other-" + std::to_string(getpid()), unsigned(getuid()));
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t other = fork();
+  if (other == 0) {
+    close(ready[0]);
+    if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(1);
+    socklen_t size;
+    const sockaddr_un address = Abstract(name, &size);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) != 0 || listen(fd, 8) != 0) _exit(1);
+    (void)!write(ready[1], "x", 1);
+    for (;;) close(accept(fd, nullptr, nullptr));
+  }
+  close(ready[1]);
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the other user could not hold the name";
+  close(ready[0]);
+  const int first = ClaimSound(name);
+  EXPECT_GE(first, 0) << "another user's name silenced the sound";
+  EXPECT_EQ(ClaimSound(name), -1) << "a second copy took the sound";
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
+  if (first >= 0) close(first);
 }
 
 }  // namespace

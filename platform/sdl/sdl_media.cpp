@@ -65,6 +65,7 @@ bool SdlMedia::Speaking() {
 }
 
 void SdlMedia::Step(uint64_t now_ms) {
+  AnswerConnections(claim_);
   if (!shared_ || claim_ >= 0 || (wanted_song_ == 0 && wanted_wave_.empty()) || now_ms < next_claim_ms_) return;
   next_claim_ms_ = now_ms + kClaimEveryMs;
   if (!Speaking()) return;

@@ -3,8 +3,6 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 
 #include <cstdint>
 #include <map>
@@ -37,7 +35,10 @@ class SdlPointer final : public Pointer {
 // The name of the display's one sound, per user and display (":1" and ":1.0" are
 // one display).
 std::string SoundName(std::string_view display, unsigned uid);
-// Holds that name for the process's life, as a descriptor; -1 where another holds it.
+// Holds that name, or the first of its next few names that no other user holds, as a
+// listening descriptor whose connections the holder answers; -1 where a process of
+// this user holds it, or other users hold every one. Whoever connects learns the
+// holder's user from the kernel, so a name bound by someone else is passed over.
 int ClaimSound(const std::string& name);
 
 // The window named by XSCREENSAVER_WINDOW (decimal or 0x hex), or 0 for none.
@@ -112,12 +113,6 @@ class SdlSystem final : public System {
   static std::string ProgramFolder();
 
  private:
-  // Names tried in turn, in case other users hold the first ones.
-  static constexpr int kInstanceSlots = 4;
-  sockaddr_un InstanceName(int slot, socklen_t* size) const;
-  enum HolderKind { kThisUser, kOtherUser };
-  HolderKind Holder(int slot, bool bound) const;
-  int Hold(int slot) const;  // the listening socket, or -1 where the name is taken
   static bool AnotherCopyRuns();
 
   std::string program_name_;
@@ -133,8 +128,10 @@ class SdlSystem final : public System {
 void PrepareProcess();
 // True once one of those signals has come.
 bool EndRequested();
-// Takes and closes every connection to the instance name this process holds, so
+// Takes and closes every connection waiting on a name this process holds (fd), so
 // that no one can fill its queue and so make the next copy miss it.
+void AnswerConnections(int fd);
+// The same for the instance name, if this process holds it.
 void AnswerOtherCopies();
 // Ends the process half a second from the first call, whatever holds it up meanwhile.
 // Every way out arms it; it is safe in a signal handler.

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -138,32 +139,114 @@ std::string SdlSystem::ProgramFolder() {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+namespace {
+
+sockaddr_un AbstractName(const std::string& name, socklen_t* size) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+  std::memcpy(address.sun_path + 1, name.data(), length);
+  *size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length);
+  return address;
+}
+
+// The names tried in turn, in case other users hold the first ones.
+constexpr int kSlots = 4;
+
+std::string Slot(const std::string& name, int slot) {
+  return slot == 0 ? name : name + "." + std::to_string(slot);
+}
+
+// The listening socket holding name, or -1 where it is taken.
+int Hold(const std::string& name) {
+  socklen_t size;
+  const sockaddr_un address = AbstractName(name, &size);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  // The kernel keeps the holder's credentials for whoever connects.
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, SOMAXCONN) == 0)
+    return fd;
+  close(fd);
+  return -1;
+}
+
+enum class Holder { kThisUser, kOtherUser };
+
+// Who holds name, asked up to asks times, pause_us apart. A name that refuses has a
+// holder that does not listen yet, or one whose queue is full for a moment: it is
+// asked again. One still refused then was bound by a process that never listens,
+// which a copy of ours always does; a queue still full is taken to be ours, since
+// the holder's own copy empties its queue at every step. A name not known to be
+// bound refuses when nobody holds it, and is asked once.
+Holder HolderOf(const std::string& name, int asks, useconds_t pause_us) {
+  socklen_t size;
+  const sockaddr_un address = AbstractName(name, &size);
+  bool busy = false;
+  for (int ask = 0; ask < asks; ++ask) {
+    if (ask > 0) usleep(pause_us);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return Holder::kOtherUser;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
+      ucred peer{};
+      socklen_t length = sizeof peer;
+      const bool ours = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
+      close(fd);
+      return ours ? Holder::kThisUser : Holder::kOtherUser;
+    }
+    const int error = errno;
+    close(fd);
+    if (error != ECONNREFUSED && error != EAGAIN) return Holder::kOtherUser;
+    busy = error == EAGAIN;
+  }
+  return busy ? Holder::kThisUser : Holder::kOtherUser;
+}
+
+enum class Claim { kHeld, kHeldByThisUser, kHeldByOthers };
+
+// Claims the first of name's slots that no other user holds. A copy that started
+// while someone else held an earlier slot holds a later one, and keeps it when the
+// earlier one comes free: whoever finds a later slot of this user's held gives way.
+Claim ClaimFirstFree(const std::string& name, int asks, useconds_t pause_us, int* held) {
+  *held = -1;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    const int fd = Hold(Slot(name, slot));
+    if (fd < 0) {
+      if (HolderOf(Slot(name, slot), asks, pause_us) == Holder::kThisUser) return Claim::kHeldByThisUser;
+      continue;
+    }
+    for (int later = slot + 1; later < kSlots; ++later) {
+      if (HolderOf(Slot(name, later), 1, 0) == Holder::kThisUser) {
+        close(fd);
+        return Claim::kHeldByThisUser;
+      }
+    }
+    *held = fd;
+    return Claim::kHeld;
+  }
+  return Claim::kHeldByOthers;
+}
+
+}  // namespace
+
 // Names in the abstract socket namespace, per user and per deliverable: the kernel
 // releases them when the process dies, and no file is ever made. Any local user may
 // bind any such name, so a name counts as a copy of ours only when its holder runs
 // as this user; a name held by someone else is passed over for the next one.
 bool SdlSystem::PrevInstance() {
   if (hosted_ || instance_socket_ >= 0) return false;
-  for (int slot = 0; slot < kInstanceSlots; ++slot) {
-    const int held = Hold(slot);
-    if (held < 0) {
-      if (Holder(slot, /*bound=*/true) == kThisUser) return true;
-      continue;
-    }
-    // A copy that started while someone else held an earlier name holds a later one.
-    for (int later = slot + 1; later < kInstanceSlots; ++later) {
-      if (Holder(later, /*bound=*/false) == kThisUser) {
-        close(held);
-        return true;
-      }
-    }
-    instance_socket_ = held;
-    answered_socket = held;
-    return false;
+  const std::string name = "dotfall." + program_name_ + "." + std::to_string(getuid());
+  switch (ClaimFirstFree(name, 20, 5000, &instance_socket_)) {
+    case Claim::kHeld:
+      answered_socket = instance_socket_;
+      return false;
+    case Claim::kHeldByThisUser:
+      return true;
+    case Claim::kHeldByOthers:
+      // Every name held by others, who may hold them only to hide a copy of ours:
+      // the processes of this user are asked instead.
+      return AnotherCopyRuns();
   }
-  // Every name held by others, who may hold them only to hide a copy of ours: the
-  // processes of this user are asked instead.
-  return AnotherCopyRuns();
+  return false;
 }
 
 // Whether another process of this user runs this program file. Only this user's own
@@ -191,64 +274,13 @@ bool SdlSystem::AnotherCopyRuns() {
   return found;
 }
 
-sockaddr_un SdlSystem::InstanceName(int slot, socklen_t* size) const {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::string name = "dotfall." + program_name_ + "." + std::to_string(getuid());
-  if (slot > 0) name += "." + std::to_string(slot);
-  const size_t length = std::min(name.size(), sizeof address.sun_path - 1);
-  std::memcpy(address.sun_path + 1, name.data(), length);
-  *size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length);
-  return address;
-}
-
-// Who holds a name. A name that is bound (this copy could not bind it) but refuses
-// has a holder that does not listen yet, or one whose queue is full for a moment:
-// it is asked again for a while. One still refused then was bound by a process that
-// never listens, which a copy of ours always does; a queue still full is taken to
-// be ours, since the holder's own copy empties its queue at every step. A name not
-// known to be bound refuses when nobody holds it, and is asked once.
-SdlSystem::HolderKind SdlSystem::Holder(int slot, bool bound) const {
-  socklen_t size;
-  const sockaddr_un address = InstanceName(slot, &size);
-  bool busy = false;
-  for (int attempt = 0; attempt < (bound ? 20 : 1); ++attempt) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return kOtherUser;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
-      ucred peer{};
-      socklen_t length = sizeof peer;
-      const bool ours = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
-      close(fd);
-      return ours ? kThisUser : kOtherUser;
-    }
-    const int error = errno;
-    close(fd);
-    if (error != ECONNREFUSED && error != EAGAIN) return kOtherUser;
-    busy = error == EAGAIN;
-    usleep(5000);
-  }
-  return busy ? kThisUser : kOtherUser;
-}
-
-int SdlSystem::Hold(int slot) const {
-  socklen_t size;
-  const sockaddr_un address = InstanceName(slot, &size);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return -1;
-  // The kernel keeps the holder's credentials for whoever connects.
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, SOMAXCONN) == 0)
-    return fd;
-  close(fd);
-  return -1;
-}
-
-void AnswerOtherCopies() {
-  const int fd = answered_socket;
+void AnswerConnections(int fd) {
   if (fd < 0) return;
   // What connected has learnt who holds the name; nothing is said to it.
   for (int copy; (copy = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) close(copy);
 }
+
+void AnswerOtherCopies() { AnswerConnections(answered_socket); }
 
 std::string SoundName(std::string_view display, unsigned uid) {
   // A display's screen number does not make it another display.
@@ -259,18 +291,11 @@ std::string SoundName(std::string_view display, unsigned uid) {
 }
 
 int ClaimSound(const std::string& name) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const size_t length = std::min(name.size(), sizeof address.sun_path - 1);
-  std::memcpy(address.sun_path + 1, name.data(), length);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  // Bound, never listening: a name and nothing more, released when the process ends.
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address),
-           socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length)) == 0)
-    return fd;
-  close(fd);
-  return -1;
+  // Asked here at every retry of a copy that does not hold the sound, so a holder
+  // between its bind and its listen is given a few milliseconds, not a hundred.
+  int held;
+  ClaimFirstFree(name, 4, 1000, &held);
+  return held;
 }
 
 void SdlSystem::EndProgram() { EndProcess(); }
