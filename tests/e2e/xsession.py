@@ -113,11 +113,27 @@ def assert_road(pid):
         raise AssertionError("on the surface road, but GL is loaded: %s" % sorted(drivers))
 
 
+def lock_holder(number):
+    """The pid in display number's lock file: 0 for none, -1 for a lock unread."""
+    try:
+        with open("/tmp/.X%d-lock" % number) as f:
+            return int(f.read().strip())
+    except FileNotFoundError:
+        return 0
+    except (OSError, ValueError):
+        return -1
+
+
 def free_display():
-    """A display name no X server holds."""
+    """A display name no X server holds. A lock left by a server that died is no
+    hold: the next server on that display takes it over."""
     for number in range(70, 200):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-            return ":%d" % number
+        pid = lock_holder(number)
+        if pid == 0 and os.path.exists("/tmp/.X11-unix/X%d" % number):
+            continue  # a server that keeps no lock
+        if pid < 0 or (pid > 0 and os.path.exists("/proc/%d" % pid)):
+            continue
+        return ":%d" % number
     raise RuntimeError("no free X display between :70 and :199")
 
 
@@ -151,6 +167,20 @@ class XSession:
     def close(self):
         self.xvfb.terminate()
         self.xvfb.wait()
+        # A server that a test killed left its lock and socket behind.
+        number = self.display.lstrip(":")
+        lock = "/tmp/.X%s-lock" % number
+        try:
+            with open(lock) as f:
+                ours = int(f.read().strip()) == self.xvfb.pid
+        except (OSError, ValueError):
+            ours = False
+        if ours:
+            for path in (lock, "/tmp/.X11-unix/X" + number):
+                try:
+                    os.unlink(path)
+                except OSError:
+                    pass
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def run(self, args, env=None, cwd=None):

@@ -46,11 +46,25 @@ class CountingDevice : public platform::mci::MusicDevice {
   int last_ = 0;
 };
 
-// A folder with a song and a song that fails, beside the program, made once.
+// A folder with a song and a song that fails, beside the program, made once and
+// removed when the run ends (by then the strings made here are gone).
+char folder[64];
+
+void RemoveFolder() {
+  char file[96];
+  for (const char* name : {"song.mid", "fail.mid"}) {
+    std::snprintf(file, sizeof file, "%s/%s", folder, name);
+    std::remove(file);
+  }
+  rmdir(folder);
+}
+
 const std::string& AppPath() {
   static const std::string path = [] {
-    std::string dir = "/tmp/dotfall-mci-fuzz-" + std::to_string(getpid());
-    mkdir(dir.c_str(), 0700);
+    std::snprintf(folder, sizeof folder, "/tmp/dotfall-mci-fuzz-%d", int(getpid()));
+    mkdir(folder, 0700);
+    std::atexit(RemoveFolder);
+    const std::string dir = folder;
     std::ofstream(dir + "/song.mid") << "MThd";
     std::ofstream(dir + "/fail.mid") << "MThd";
     return dir;
