@@ -130,7 +130,8 @@ class Install(unittest.TestCase):
                                         text=True).stdout.strip(), "x11")
         # Debian's own checks: no error and no warning (pedantic notes are listed
         # with their reasons where the package is built).
-        lint = subprocess.run(["lintian", package], capture_output=True, text=True)
+        lint = subprocess.run(["lintian", package], capture_output=True, text=True,
+                              env=dict(os.environ, TMPDIR=out))  # its scratch files go with the package
         self.assertNotRegex(lint.stdout, r"(?m)^[EW]: ", lint.stdout)
         files = subprocess.run(["dpkg-deb", "--contents", package], capture_output=True, text=True,
                                check=True).stdout

@@ -364,7 +364,8 @@ class MateScreenSaver(Host):
     mount namespace of its own, and talks to it over a session bus of its own."""
 
     def setUp(self):
-        bus = subprocess.run(AS_USER + ["dbus-daemon", "--session", "--fork",
+        # Its socket in the desktop's home, which goes with the desktop.
+        bus = subprocess.run(AS_USER + ["dbus-daemon", "--session", "--fork", "--address=unix:dir=" + self.home,
                               "--print-address=1", "--print-pid=1"], check=True, stdout=subprocess.PIPE,
                              text=True).stdout.split()
         self.bus, bus_pid = bus[0], int(bus[1])

@@ -26,7 +26,11 @@ class UnderWine(unittest.TestCase):
         # A fresh prefix, started once for all the tests.
         prefix = os.path.join(WINDOWS_BUILD, "wineprefix")
         shutil.rmtree(prefix, ignore_errors=True)
-        cls.env = dict(cls.x.env, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        # The wine server's own folder goes in the build too.
+        scratch = os.path.join(WINDOWS_BUILD, "tmp")
+        os.makedirs(scratch, exist_ok=True)
+        cls.env = dict(cls.x.env, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                       TMPDIR=scratch)
         subprocess.run(["wineboot", "-i"], env=cls.env, check=True, timeout=180,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
