@@ -168,15 +168,9 @@ class XSession:
         self.xvfb.terminate()
         self.xvfb.wait()
         # A server that a test killed left its lock and socket behind.
-        number = self.display.lstrip(":")
-        lock = "/tmp/.X%s-lock" % number
-        try:
-            with open(lock) as f:
-                ours = int(f.read().strip()) == self.xvfb.pid
-        except (OSError, ValueError):
-            ours = False
-        if ours:
-            for path in (lock, "/tmp/.X11-unix/X" + number):
+        number = int(self.display.lstrip(":"))
+        if lock_holder(number) == self.xvfb.pid:
+            for path in ("/tmp/.X%d-lock" % number, "/tmp/.X11-unix/X%d" % number):
                 try:
                     os.unlink(path)
                 except OSError:
