@@ -209,9 +209,10 @@ enum class Claim { kHeld, kHeldByThisUser, kHeldByOthers };
 Claim ClaimFirstFree(const std::string& name, int asks, useconds_t pause_us, int* held) {
   *held = -1;
   for (int slot = 0; slot < kSlots; ++slot) {
-    const int fd = Hold(Slot(name, slot));
+    const std::string slot_name = Slot(name, slot);
+    const int fd = Hold(slot_name);
     if (fd < 0) {
-      if (HolderOf(Slot(name, slot), asks, pause_us) == Holder::kThisUser) return Claim::kHeldByThisUser;
+      if (HolderOf(slot_name, asks, pause_us) == Holder::kThisUser) return Claim::kHeldByThisUser;
       continue;
     }
     for (int later = slot + 1; later < kSlots; ++later) {
