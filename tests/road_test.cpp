@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl/sdl_monitors.h"
+#include "platform/shared/monitor_plan.h"
 #include "platform/sdl/sdl_road.h"
 #include "platform/sdl/sdl_scale.h"
 
@@ -152,9 +152,9 @@ TEST(ScaleFactor, XftDpiIsReadFromTheResources) {
 // Which monitor the form takes and which are covered, for the layouts desktops have.
 namespace {
 
-using platform::sdl::Monitor;
-using platform::sdl::MonitorPlan;
-using platform::sdl::PlanMonitors;
+using platform::Monitor;
+using platform::MonitorPlan;
+using platform::PlanMonitors;
 
 const Monitor kDesktop{0, 0, 3200, 1224, false};
 

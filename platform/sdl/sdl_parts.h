@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sdl/sdl_monitors.h"
+#include "platform/shared/monitor_plan.h"
 #include "platform/sdl/sdl_road.h"
 #include "platform/sdl/sdl_scale.h"
 #include "platform/shared/memory_budget.h"

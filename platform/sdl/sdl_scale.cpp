@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/shared/density.h"
+
 namespace platform::sdl {
 
 int ScaleFactor(const DensityFacts& facts) {
@@ -17,7 +19,7 @@ int ScaleFactor(const DensityFacts& facts) {
     scale = facts.xsettings_scale;
   else if (facts.xft_dpi > 0)
     scale = facts.xft_dpi / 96.0;
-  return std::clamp(int(std::floor(scale + 0.5)), 1, 8);
+  return WholeScale(scale);
 }
 
 // The layout the settings manager writes (freedesktop.org's XSETTINGS): a byte

@@ -15,8 +15,7 @@ struct DensityFacts {
 };
 
 // The output's scale where known, else the window-scaling factor, else Xft.dpi / 96,
-// else 1; rounded to the nearest whole factor, a half upwards (1.25 is 1, 1.5 and 1.75
-// are 2), and held to 1 .. 8.
+// else 1; taken to a whole factor as WholeScale does.
 int ScaleFactor(const DensityFacts& facts);
 
 // The integer setting called name in an XSETTINGS property's bytes, or 0 where the

@@ -80,15 +80,10 @@ void SdlSprite::SetPictureFile(const std::string& path) {
   // costs no more than one of the control's size.
   const gif::Keep keep{Px(width_), Px(height_)};
   std::optional<gif::Animation> loaded;
-  {
-    const std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(host_path, limits.max_file_bytes, &why);
-    const std::optional<gif::Outline> outline =
-        bytes ? gif::Scan(bytes->data(), bytes->size(), limits, &why) : std::nullopt;
-    if (outline && !budget_.Admit(host_path, gif::CostOf(*outline, bytes->size(), keep))) return;
-    if (outline) loaded = gif::Decode(bytes->data(), bytes->size(), limits, &why, keep);
-  }
+  if (const std::optional<gif::Admitted> file = gif::ReadAdmitted(host_path, limits, keep, budget_, &why))
+    loaded = gif::Decode(file->bytes.data(), file->bytes.size(), limits, &why, keep);
   if (!loaded) {
-    ReportRefused(host_path, why);
+    if (!why.empty()) ReportRefused(host_path, why);
     return;
   }
   for (gif::Frame& frame : loaded->frames) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl/sdl_monitors.h"
+#include "platform/shared/monitor_plan.h"
 #include "platform/sdl/sdl_screen.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/shared/pixel_rect.h"
 #include "platform/shared/small_file.h"
 
 namespace platform::gif {
@@ -41,17 +42,6 @@ std::string GifError(int code) {
 }
 
 }  // namespace
-
-Cost CostOf(const Outline& outline, size_t file_bytes, Keep keep) {
-  constexpr size_t kDecoder = size_t(64) << 10;  // giflib's decoder: its tables and the screen's colours
-  constexpr size_t kPerFrame = 1024;             // giflib's image record and colour table, a frame's record
-  const size_t kept = size_t(std::min(outline.width, keep.width)) * size_t(std::min(outline.height, keep.height)) * 4;
-  const size_t frames = size_t(outline.frames);
-  const size_t pictures = frames * kept;
-  return {kDecoder + file_bytes + outline.raster_bytes + outline.extension_bytes + frames * kPerFrame + 2 * kept +
-              frames * kept + pictures,
-          pictures};
-}
 
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
                                 std::string* why, Keep keep) {
@@ -127,9 +117,9 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
 
     // The part of the frame on the screen; a frame may lie partly or wholly off it,
     // and then there is nothing to draw or to dispose of.
-    const int x0 = std::max(0, desc.Left), y0 = std::max(0, desc.Top);
-    const int x1 = std::max(x0, std::min(anim.width, desc.Left + desc.Width));
-    const int y1 = std::max(y0, std::min(anim.height, desc.Top + desc.Height));
+    const PixelRect shown =
+        PixelRect{desc.Left, desc.Top, desc.Left + desc.Width, desc.Top + desc.Height}.Clip(anim.width, anim.height);
+    const int x0 = shown.left, y0 = shown.top, x1 = shown.right, y1 = shown.bottom;
     for (int y = y0; y < y1; ++y) {
       const GifByteType* row = raster.data() + size_t(y - desc.Top) * size_t(desc.Width);
       for (int x = x0; x < x1; ++x) {

@@ -62,6 +62,17 @@ struct Keep {
   int height = std::numeric_limits<int>::max();
 };
 
+// A picture file as every backend takes it before decoding: read by the one reader,
+// its blocks scanned against the limits, and what loading it costs admitted to the
+// budget. Nothing where a step refuses it: why says why, or is empty where the
+// budget refused it, having said so itself.
+struct Admitted {
+  std::vector<uint8_t> bytes;
+  Outline outline;
+};
+std::optional<Admitted> ReadAdmitted(const std::string& path, const Limits& limits, Keep keep, MemoryBudget& budget,
+                                     std::string* why);
+
 // Scans, then decodes and composites, keeping the part keep says. Fails, saying why,
 // where Scan fails or giflib reports an error.
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,

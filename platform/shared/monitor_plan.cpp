@@ -1,9 +1,9 @@
 // The form's monitor and the covered ones.
-#include "platform/sdl/sdl_monitors.h"
+#include "platform/shared/monitor_plan.h"
 
 #include <algorithm>
 
-namespace platform::sdl {
+namespace platform {
 
 MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& whole_desktop) {
   std::vector<Monitor> usable;
@@ -27,4 +27,4 @@ MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& wh
   return plan;
 }
 
-}  // namespace platform::sdl
+}  // namespace platform

@@ -1,10 +1,11 @@
 // Which monitor the form takes and which ones are covered in black: a plain function
-// of the monitors the display reports, so that every layout is tested.
+// of the monitors the window system reports, the same on every backend, so that
+// every layout is tested.
 #pragma once
 
 #include <vector>
 
-namespace platform::sdl {
+namespace platform {
 
 // A monitor's place on the desktop, in the window system's pixels.
 struct Monitor {
@@ -29,4 +30,4 @@ struct MonitorPlan {
 // same place. With no usable monitor, the form takes whole_desktop.
 MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& whole_desktop);
 
-}  // namespace platform::sdl
+}  // namespace platform
