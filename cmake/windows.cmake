@@ -12,8 +12,11 @@ add_library(platform INTERFACE)
 target_include_directories(platform INTERFACE ${PROJECT_SOURCE_DIR})
 add_library(saver STATIC saver/form1.cpp saver/module1.cpp)
 target_link_libraries(saver PUBLIC platform)
+# The shared reader, budget, block scan and monitor plan, as on Linux.
 add_library(platform_win32 STATIC
-  platform/shared/gif/gif_scan.cpp platform/win32/win32_platform.cpp platform/win32/win32_window.cpp
+  platform/shared/small_file.cpp platform/shared/memory_budget.cpp platform/shared/gif/gif_scan.cpp
+  platform/shared/monitor_plan.cpp
+  platform/win32/win32_platform.cpp platform/win32/win32_window.cpp platform/win32/win32_pixels.cpp
   platform/win32/win32_gif.cpp)
 target_link_libraries(platform_win32 PUBLIC platform gdiplus shlwapi winmm gdi32 user32 ole32)
 
@@ -21,6 +24,7 @@ foreach(name IN LISTS DELIVERABLES)
   include(${PROJECT_SOURCE_DIR}/scenes/${name}/version.cmake)
   set(NAME ${name})
   set(ICON_FILE ${DOTFALL_NATIVE_BUILD}/icons/${name}.ico)
+  set(MANIFEST_FILE ${PROJECT_SOURCE_DIR}/packaging/dotfall.manifest)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/version.rc.in ${CMAKE_BINARY_DIR}/gen/${name}/version.rc @ONLY)
 
   add_library(scene_${name} STATIC scenes/${name}/scene.cpp)
@@ -47,3 +51,11 @@ add_executable(version_record tests/tools/version_record.cpp)
 target_link_libraries(version_record PRIVATE version)
 set_target_properties(version_record PROPERTIES WIN32_EXECUTABLE OFF)
 target_link_options(version_record PRIVATE -mconsole -municode)
+
+# The backend's own tests, run under Wine: GoogleTest built from Debian's sources.
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_executable(win32_tests tests/win32/win32_backend_test.cpp)
+target_link_libraries(win32_tests PRIVATE platform_win32 gtest_main gdiplus)
+target_compile_definitions(win32_tests PRIVATE DOTFALL_NATIVE_BUILD="${DOTFALL_NATIVE_BUILD}")
+set_target_properties(win32_tests PROPERTIES WIN32_EXECUTABLE OFF)
+target_link_options(win32_tests PRIVATE -mconsole)

@@ -1,5 +1,5 @@
-// The animated picture control's decoding on Win32: the block scan holds a file
-// to the limits, then GDI+ decodes and composites its frames.
+// The animated picture control's decoding on Win32: the shared reader, block scan
+// and budget hold a file to the limits, then GDI+ decodes and composites its frames.
 #include "platform/win32/win32_parts.h"
 
 #include <objidl.h>
@@ -14,43 +14,13 @@ using std::min;
 
 namespace platform::win32 {
 
-namespace {
+std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, gif::Keep keep,
+                                      MemoryBudget& budget, std::string* why) {
+  const std::optional<gif::Admitted> file = gif::ReadAdmitted(path, limits, keep, budget, why);
+  if (!file) return std::nullopt;
+  const gif::Outline& outline = file->outline;
 
-std::optional<std::vector<uint8_t>> ReadFile(const std::string& path, size_t limit, std::string* why) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *why = "cannot open the file";
-    return std::nullopt;
-  }
-  LARGE_INTEGER size;
-  std::vector<uint8_t> bytes;
-  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size);
-  if (ok && uint64_t(size.QuadPart) > limit) {
-    *why = "file larger than the limit";
-    ok = false;
-  } else if (ok) {
-    bytes.resize(size_t(size.QuadPart));
-    DWORD got = 0;
-    ok = ::ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr) && got == bytes.size();
-    if (!ok) *why = "read failed";
-  } else {
-    *why = "not a regular file";
-  }
-  CloseHandle(file);
-  if (!ok) return std::nullopt;
-  return bytes;
-}
-
-}  // namespace
-
-std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, std::string* why) {
-  const std::optional<std::vector<uint8_t>> bytes = ReadFile(path, limits.max_file_bytes, why);
-  if (!bytes) return std::nullopt;
-  const std::optional<gif::Outline> outline = gif::Scan(bytes->data(), bytes->size(), limits, why);
-  if (!outline) return std::nullopt;
-
-  IStream* stream = SHCreateMemStream(bytes->data(), UINT(bytes->size()));
+  IStream* stream = SHCreateMemStream(file->bytes.data(), UINT(file->bytes.size()));
   if (!stream) {
     *why = "out of memory";
     return std::nullopt;
@@ -63,8 +33,12 @@ std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits
   }
   GUID dimension = Gdiplus::FrameDimensionTime;
   const UINT count = std::max<UINT>(1, bitmap->GetFrameCount(&dimension));
-  if (int(count) != outline->frames) {
+  if (int(count) != outline.frames) {
     *why = "frame count differs from the block structure";
+    return std::nullopt;
+  }
+  if (int(bitmap->GetWidth()) != outline.width || int(bitmap->GetHeight()) != outline.height) {
+    *why = "size differs from the block structure";
     return std::nullopt;
   }
   std::vector<int> delays(count, gif::kDefaultDelayMs);
@@ -77,18 +51,15 @@ std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits
         delays[i] = values[i] <= 1 ? gif::kDefaultDelayMs : int(values[i]) * 10;
     }
   }
+  // Of each frame, only the part the control shows.
   gif::Animation animation;
-  animation.width = int(bitmap->GetWidth());
-  animation.height = int(bitmap->GetHeight());
-  if (animation.width != outline->width || animation.height != outline->height) {
-    *why = "size differs from the block structure";
-    return std::nullopt;
-  }
+  animation.width = std::min(outline.width, keep.width);
+  animation.height = std::min(outline.height, keep.height);
   for (UINT i = 0; i < count; ++i) {
     if (count > 1) bitmap->SelectActiveFrame(&dimension, i);
-    Gdiplus::Rect whole(0, 0, animation.width, animation.height);
+    Gdiplus::Rect kept(0, 0, animation.width, animation.height);
     Gdiplus::BitmapData data;
-    if (bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
+    if (bitmap->LockBits(&kept, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
       *why = "GDI+ cannot read a frame";
       return std::nullopt;
     }

@@ -8,21 +8,26 @@
 
 // Before the Windows headers, whose macros RGB and SND_* would clash with them.
 #include "platform/canvas.h"
-#include "platform/shared/gif/gif_animation.h"
 #include "platform/platform.h"
+#include "platform/shared/gif/gif_animation.h"
+#include "platform/shared/memory_budget.h"
+#include "platform/shared/monitor_plan.h"
 #include "platform/shared/window_state.h"
+#include "platform/win32/win32_pixels.h"
 
 #include <windows.h>
 
 namespace platform::win32 {
 
-// Decodes a GIF with GDI+ after the block scan has held it to the limits. Fails,
-// saying why, as the Linux loader does.
-std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, std::string* why);
+// Decodes with GDI+ a GIF that the shared reader read, scanned and admitted to the
+// budget, keeping of each frame the part keep says, as the Linux loader does. Fails,
+// saying why; why is empty where the budget refused it and said so itself.
+std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, gif::Keep keep,
+                                      MemoryBudget& budget, std::string* why);
 
 class Win32Sprite final : public Sprite {
  public:
-  explicit Win32Sprite(const SpriteLayout& layout);
+  Win32Sprite(const SpriteLayout& layout, MemoryBudget& budget);
   void SetPictureFile(const std::string& path) override;
   float Left() const override { return place_.left; }
   void SetLeft(float twips) override { place_.left = twips; }
@@ -31,13 +36,15 @@ class Win32Sprite final : public Sprite {
   float Height() const override { return place_.height; }
 
   // Fills the sprite's rectangle with its back colour and draws the frame due at
-  // now_ms over it, clipped to the rectangle and the buffer.
-  void Draw(uint32_t* pixels, int width, int height, uint64_t now_ms) const;
-  RECT Pixels() const;
+  // now_ms over it, at k of the buffer's pixels to one of the picture's.
+  void Draw(const PixelBuffer& to, int k, uint64_t now_ms) const;
+  // Its rectangle in 96-DPI pixels; it may lie partly or wholly off the window.
+  PixelRect Pixels() const;
 
  private:
   Rect place_;
   uint32_t back_argb_;
+  MemoryBudget& budget_;
   std::optional<gif::Animation> animation_;
   uint64_t start_ms_ = 0;
 };
@@ -48,20 +55,22 @@ class Win32Label final : public Label {
   ~Win32Label() override;
   void SetForeColor(Colour colour) override { fore_color_ = colour; }
 
-  void Draw(HDC dc) const;
-  RECT Pixels() const;
+  // Its line drawn at k times the size of a 96-DPI display's, the font made anew
+  // where k has changed.
+  void Draw(HDC dc, int k);
+  PixelRect Pixels() const;
 
  private:
   Rect place_;
   Colour fore_color_, back_color_;
-  std::string caption_;
   std::wstring text_;
   HFONT font_ = nullptr;
+  int font_k_ = 0;
 };
 
 class Win32Window final : public Window {
  public:
-  Win32Window(const FormLayout& layout, EventSink& sink, const std::string& app_path);
+  Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget& budget);
   ~Win32Window() override;
 
   Canvas& canvas() override { return canvas_; }
@@ -74,22 +83,36 @@ class Win32Window final : public Window {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleCover(HWND cover, UINT message, WPARAM wparam, LPARAM lparam);
+  // Input from the form or a cover: its place in twips from the form's corner when
+  // it was shown, as if the form reached over every monitor.
+  bool Input(HWND from, UINT message, WPARAM wparam, LPARAM lparam);
+  void FollowMonitors();
+  HWND MakeCover(const Monitor& place) const;
+  void Rescale();
   void ResizeBuffer(int width, int height);
-  void CopyCanvas(const RECT& r);
   void Present();
 
   WindowState state_;
   HWND hwnd_ = nullptr;
+  int k_ = 1;  // the window's pixels to a 96-DPI pixel, each way
   HDC memory_dc_ = nullptr;
   HBITMAP dib_ = nullptr;
   HGDIOBJ old_bitmap_ = nullptr;
-  uint32_t* bits_ = nullptr;  // the DIB section: top-down, 0x00RRGGBB
-  Canvas canvas_;
+  PixelBuffer bits_;  // the DIB section, at the window's size
+  Canvas canvas_;     // in 96-DPI pixels
   uint32_t back_argb_;
   std::unique_ptr<Win32Label> label_;
   std::vector<std::unique_ptr<Win32Sprite>> sprites_;
   std::vector<Win32Sprite*> z_order_;
-  std::vector<RECT> drawn_;  // where the banner and sprites were drawn last time
+  std::vector<PixelRect> drawn_;  // where the banner and sprites were drawn last time, in 96-DPI pixels
+  struct Cover {
+    HWND window;
+    Monitor place;
+  };
+  std::vector<Cover> covers_;  // one per monitor besides the form's
+  POINT origin_{};             // the form's corner on the desktop when it was shown
+  bool shown_ = false;
 };
 
 // The wide form of a UTF-8 text.
@@ -97,5 +120,8 @@ std::wstring Wide(const std::string& utf8);
 
 // A system colour flag resolved to the scheme's colour, as GDI paints it.
 Colour Resolve(Colour colour);
+
+// Every monitor of the desktop, the primary marked, in the desktop's pixels.
+std::vector<Monitor> Monitors();
 
 }  // namespace platform::win32

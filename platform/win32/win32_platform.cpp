@@ -1,5 +1,5 @@
 // Assembles the Win32 platform: the pointer, the media calls and the system
-// services as the original platform provides them.
+// services as the original platform provides them, and the budget the pictures share.
 // Implements: Win32Platform, and its pointer, media and system.
 #include "platform/win32/win32_platform.h"
 
@@ -12,6 +12,7 @@ using std::min;
 }  // namespace Gdiplus
 #include <gdiplus.h>
 
+#include "platform/shared/memory_budget.h"
 #include "platform/shared/std_random.h"
 #include "platform/win32/win32_parts.h"
 
@@ -77,6 +78,7 @@ struct Win32Platform::Parts {
   Win32Media media;
   StdRandom random;
   Win32System system;
+  MemoryBudget budget;  // what the pictures may take together
   ULONG_PTR gdiplus = 0;
 };
 
@@ -88,7 +90,7 @@ Win32Platform::Win32Platform(std::string_view program_name) : parts_(std::make_u
 Win32Platform::~Win32Platform() { Gdiplus::GdiplusShutdown(parts_->gdiplus); }
 
 std::unique_ptr<Window> Win32Platform::CreateForm(const FormLayout& layout, EventSink& sink) {
-  return std::make_unique<Win32Window>(layout, sink, parts_->system.AppPath());
+  return std::make_unique<Win32Window>(layout, sink, parts_->budget);
 }
 
 Pointer& Win32Platform::pointer() { return parts_->pointer; }

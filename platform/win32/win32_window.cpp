@@ -1,6 +1,8 @@
-// The form on Win32: a borderless popup over the whole screen with no taskbar
-// button; its pixels persist in a DIB section; its event step is a message pump.
-// Implements: Win32Window, Win32Sprite, Win32Label.
+// The form on Win32: a borderless popup over the primary monitor with no taskbar
+// button, and a black window over each other monitor; its pixels persist in a DIB
+// section at the window's size, drawn at k of them to a 96-DPI pixel; its event
+// step is a message pump.
+// Implements: Win32Window, Win32Sprite, Win32Label, Monitors.
 #include "platform/win32/win32_parts.h"
 
 #include <windowsx.h>
@@ -8,14 +10,23 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/shared/density.h"
+#include "platform/shared/small_file.h"
+
 namespace platform::win32 {
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"Form1";
+constexpr wchar_t kCoverClassName[] = L"Cover";
 constexpr UINT_PTR kTimer2 = 2;
 
 int Px(float twips) { return int(std::floor(twips / float(kTwipsPerPixel))); }
+
+PixelRect PixelsOf(const Rect& place) {
+  const int x = Px(place.left), y = Px(place.top);
+  return {x, y, x + Px(place.width), y + Px(place.height)};
+}
 
 int16_t ShiftState() {
   return int16_t(((GetKeyState(VK_SHIFT) & 0x8000) ? 1 : 0) | ((GetKeyState(VK_CONTROL) & 0x8000) ? 2 : 0) |
@@ -29,9 +40,29 @@ int16_t Buttons(WPARAM wparam) {
 
 COLORREF Gdi(Colour c) { return RGB(RedOf(c), GreenOf(c), BlueOf(c)); }
 
-RECT Intersect(const RECT& a, int width, int height) {
-  return {std::max<LONG>(a.left, 0), std::max<LONG>(a.top, 0), std::min<LONG>(a.right, width),
-          std::min<LONG>(a.bottom, height)};
+// The density of the monitor a window is on, where the system tells it per window
+// (Windows 10 on); else the desktop's.
+UINT DpiOf(HWND hwnd) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  static const auto dpi_for_window =
+      reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (dpi_for_window)
+    if (const UINT dpi = dpi_for_window(hwnd)) return dpi;
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
+  return dpi > 0 ? UINT(dpi) : 96;
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoW(monitor, &info)) {
+    const RECT& r = info.rcMonitor;
+    reinterpret_cast<std::vector<Monitor>*>(list)->push_back(
+        {int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top), (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+  }
+  return TRUE;
 }
 
 }  // namespace
@@ -49,72 +80,68 @@ std::wstring Wide(const std::string& utf8) {
   return wide;
 }
 
+std::vector<Monitor> Monitors() {
+  std::vector<Monitor> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
 // --- the sprites ---
 
-Win32Sprite::Win32Sprite(const SpriteLayout& layout)
-    : place_(layout.place), back_argb_(ToArgb(Resolve(layout.backcolor))) {}
+Win32Sprite::Win32Sprite(const SpriteLayout& layout, MemoryBudget& budget)
+    : place_(layout.place), back_argb_(ToArgb(Resolve(layout.backcolor))), budget_(budget) {}
 
 void Win32Sprite::SetPictureFile(const std::string& path) {
   std::string why;
-  animation_ = LoadGif(path, {}, &why);
+  // Only the part the control shows is kept, as on every backend.
+  animation_ = LoadGif(path, {}, {Px(place_.width), Px(place_.height)}, budget_, &why);
+  if (!animation_ && !why.empty()) ReportRefused(path, why);
   start_ms_ = GetTickCount64();
 }
 
-RECT Win32Sprite::Pixels() const {
-  const int x = Px(place_.left), y = Px(place_.top);
-  return {x, y, x + Px(place_.width), y + Px(place_.height)};
-}
+PixelRect Win32Sprite::Pixels() const { return PixelsOf(place_); }
 
-void Win32Sprite::Draw(uint32_t* pixels, int width, int height, uint64_t now_ms) const {
-  const RECT whole = Pixels();
-  const RECT r = Intersect(whole, width, height);
-  for (LONG y = r.top; y < r.bottom; ++y)
-    std::fill(pixels + size_t(y) * width + r.left, pixels + size_t(y) * width + r.right, back_argb_);
+void Win32Sprite::Draw(const PixelBuffer& to, int k, uint64_t now_ms) const {
+  const PixelRect rect = Scaled(Pixels(), k);
+  Fill(to, rect, back_argb_);
   if (!animation_) return;
   const gif::Frame& frame = animation_->frames[animation_->FrameAt(now_ms - start_ms_)];
-  const LONG right = std::min<LONG>(r.right, whole.left + animation_->width);
-  const LONG bottom = std::min<LONG>(r.bottom, whole.top + animation_->height);
-  for (LONG y = r.top; y < bottom; ++y) {
-    const uint32_t* source = &frame.argb[size_t(y - whole.top) * size_t(animation_->width)];
-    for (LONG x = r.left; x < right; ++x) {
-      const uint32_t p = source[x - whole.left];
-      if (p >> 24) pixels[size_t(y) * width + x] = p;
-    }
-  }
+  DrawPicture(to, frame.argb.data(), animation_->width, animation_->height, rect.left, rect.top, k, rect);
 }
 
 // --- the banner ---
 
 Win32Label::Win32Label(const LabelLayout& layout)
     : place_(layout.place), fore_color_(layout.fore_color), back_color_(Resolve(layout.back_color)),
-      caption_(layout.caption), text_(Wide(caption_)) {
-  // A face that shows Simplified Chinese, at the largest size whose line fits.
-  const int line = Px(place_.height);
-  HDC dc = GetDC(nullptr);
-  for (int size = line; size > 6 && !font_; --size) {
-    HFONT font = CreateFontW(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
-    HGDIOBJ old = SelectObject(dc, font);
-    TEXTMETRICW metrics;
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    if (metrics.tmHeight <= line) font_ = font;
-    else DeleteObject(font);
-  }
-  ReleaseDC(nullptr, dc);
-}
+      text_(Wide(std::string(layout.caption))) {}
 
 Win32Label::~Win32Label() {
   if (font_) DeleteObject(font_);
 }
 
-RECT Win32Label::Pixels() const {
-  const int x = Px(place_.left), y = Px(place_.top);
-  return {x, y, x + Px(place_.width), y + Px(place_.height)};
-}
+PixelRect Win32Label::Pixels() const { return PixelsOf(place_); }
 
-void Win32Label::Draw(HDC dc) const {
-  const RECT r = Pixels();
+void Win32Label::Draw(HDC dc, int k) {
+  if (font_k_ != k) {
+    // A face that shows Simplified Chinese, at the largest size whose line fits the
+    // label at this density.
+    if (font_) DeleteObject(font_);
+    font_ = nullptr;
+    font_k_ = k;
+    const int line = Px(place_.height) * k;
+    for (int size = line; size > 6 && !font_; --size) {
+      HFONT font = CreateFontW(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
+      HGDIOBJ old = SelectObject(dc, font);
+      TEXTMETRICW metrics;
+      GetTextMetricsW(dc, &metrics);
+      SelectObject(dc, old);
+      if (metrics.tmHeight <= line) font_ = font;
+      else DeleteObject(font);
+    }
+  }
+  const PixelRect p = Scaled(Pixels(), k);
+  const RECT r{p.left, p.top, p.right, p.bottom};
   HBRUSH brush = CreateSolidBrush(Gdi(back_color_));
   FillRect(dc, &r, brush);
   DeleteObject(brush);
@@ -127,7 +154,7 @@ void Win32Label::Draw(HDC dc) const {
 
 // --- the window ---
 
-Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, const std::string& app_path)
+Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget& budget)
     : state_(sink), back_argb_(ToArgb(Resolve(layout.back_color))) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
@@ -139,21 +166,27 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, const std::s
   wc.hbrBackground = GetSysColorBrush(int(layout.back_color & 0xFF));
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);
+  // The covers: black, painted by the system, never active.
+  wc.hIcon = nullptr;
+  wc.hbrBackground = HBRUSH(GetStockObject(BLACK_BRUSH));
+  wc.lpszClassName = kCoverClassName;
+  RegisterClassExW(&wc);
   // A popup with no border over the whole screen: maximised from the first show.
   // As a tool window it has no taskbar button.
   const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, Wide(std::string(layout.caption)).c_str(),
                           WS_POPUP | WS_MAXIMIZE, 0, 0, width, height, nullptr, nullptr, instance, this);
   if (!hwnd_) ExitProcess(1);
-  RECT client;
-  GetClientRect(hwnd_, &client);
-  ResizeBuffer(client.right, client.bottom);
+  // The form goes on the primary monitor before it is shown, and the other monitors
+  // get their covers; the picture is drawn at that monitor's density.
+  FollowMonitors();
+  Rescale();
 
   sprites_.resize(size_t(layout.sprite_count));
   for (int i = 0; i < layout.ControlCount(); ++i) {
     const ControlRef control = layout.creation_order[size_t(i)];
     if (control.kind == ControlRef::kSprite) {
-      auto sprite = std::make_unique<Win32Sprite>(layout.sprites[control.sprite - 1]);
+      auto sprite = std::make_unique<Win32Sprite>(layout.sprites[control.sprite - 1], budget);
       z_order_.push_back(sprite.get());
       sprites_[control.sprite - 1] = std::move(sprite);
     } else if (control.kind == ControlRef::kLabel) {
@@ -165,6 +198,7 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, const std::s
 }
 
 Win32Window::~Win32Window() {
+  for (const Cover& cover : covers_) DestroyWindow(cover.window);
   if (memory_dc_) {
     SelectObject(memory_dc_, old_bitmap_);
     DeleteDC(memory_dc_);
@@ -173,10 +207,58 @@ Win32Window::~Win32Window() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
+// The form on its monitor and a cover on each other one, reusing the covers there
+// are; a cover that could not be made is tried again at the next change.
+void Win32Window::FollowMonitors() {
+  const Monitor desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), true};
+  const MonitorPlan plan = PlanMonitors(Monitors(), desktop);
+  RECT form;
+  GetWindowRect(hwnd_, &form);
+  if (form.left != plan.form.x || form.top != plan.form.y || form.right - form.left != plan.form.w ||
+      form.bottom - form.top != plan.form.h)
+    SetWindowPos(hwnd_, nullptr, plan.form.x, plan.form.y, plan.form.w, plan.form.h, SWP_NOZORDER | SWP_NOACTIVATE);
+  while (covers_.size() > plan.covers.size()) {
+    DestroyWindow(covers_.back().window);
+    covers_.pop_back();
+  }
+  bool made = false;
+  for (size_t i = 0; i < plan.covers.size(); ++i) {
+    const Monitor& place = plan.covers[i];
+    if (i < covers_.size()) {
+      if (!(covers_[i].place == place))
+        SetWindowPos(covers_[i].window, nullptr, place.x, place.y, place.w, place.h, SWP_NOZORDER | SWP_NOACTIVATE);
+      covers_[i].place = place;
+      continue;
+    }
+    const HWND cover = MakeCover(place);
+    if (!cover) break;
+    covers_.push_back({cover, place});
+    made = true;
+  }
+  if (made && shown_) SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+HWND Win32Window::MakeCover(const Monitor& place) const {
+  const HWND cover = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCoverClassName, L"", WS_POPUP, place.x,
+                                     place.y, place.w, place.h, nullptr, nullptr, GetModuleHandleW(nullptr),
+                                     const_cast<Win32Window*>(this));
+  if (cover && shown_) ShowWindow(cover, SW_SHOWNOACTIVATE);
+  return cover;
+}
+
+// The density of the form's monitor, as a whole factor; the buffer follows it.
+void Win32Window::Rescale() {
+  k_ = WholeScale(double(DpiOf(hwnd_)) / 96.0);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  ResizeBuffer(client.right, client.bottom);
+}
+
 void Win32Window::ResizeBuffer(int width, int height) {
   width = std::max(width, 1);
   height = std::max(height, 1);
-  canvas_.Resize(width, height, back_argb_);
+  // The canvas is in 96-DPI pixels: each covers k x k of the window's.
+  canvas_.Resize((width + k_ - 1) / k_, (height + k_ - 1) / k_, back_argb_);
   if (memory_dc_) {
     SelectObject(memory_dc_, old_bitmap_);
     DeleteObject(dib_);
@@ -193,15 +275,22 @@ void Win32Window::ResizeBuffer(int width, int height) {
   void* bits = nullptr;
   dib_ = CreateDIBSection(memory_dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!dib_) ExitProcess(1);
-  bits_ = static_cast<uint32_t*>(bits);
+  bits_ = {static_cast<uint32_t*>(bits), width, height};
   old_bitmap_ = SelectObject(memory_dc_, dib_);
   drawn_.clear();
 }
 
 void Win32Window::Show() {
+  // The covers first, so that the form lies above any that overlaps it.
+
+  for (const Cover& cover : covers_) ShowWindow(cover.window, SW_SHOWNOACTIVATE);
   ShowWindow(hwnd_, SW_SHOWMAXIMIZED);
   SetForegroundWindow(hwnd_);
   UpdateWindow(hwnd_);
+  RECT form;
+  GetWindowRect(hwnd_, &form);
+  origin_ = {form.left, form.top};
+  shown_ = true;
 }
 
 void Win32Window::Unload() {
@@ -217,11 +306,33 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
   }
   auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self && self->hwnd_ == hwnd) return self->Handle(message, wparam, lparam);
+  if (self && self->hwnd_) return self->HandleCover(hwnd, message, wparam, lparam);
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
+bool Win32Window::Input(HWND from, UINT message, WPARAM wparam, LPARAM lparam) {
+  POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  ClientToScreen(from, &p);
+  const float twips = float(kTwipsPerPixel) / float(k_);
+  const float x = float(p.x - origin_.x) * twips, y = float(p.y - origin_.y) * twips;
+  switch (message) {
+    case WM_LBUTTONDOWN: state_.MouseDown(1, ShiftState(), x, y); return true;
+    case WM_RBUTTONDOWN: state_.MouseDown(2, ShiftState(), x, y); return true;
+    case WM_MBUTTONDOWN: state_.MouseDown(4, ShiftState(), x, y); return true;
+    case WM_MOUSEMOVE: state_.MouseMove(Buttons(wparam), ShiftState(), x, y); return true;
+    default: return false;
+  }
+}
+
+// A cover only passes its pointer's input on; it never takes the focus.
+LRESULT Win32Window::HandleCover(HWND cover, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+  if (Input(cover, message, wparam, lparam)) return 0;
+  return DefWindowProcW(cover, message, wparam, lparam);
+}
+
 LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
-  const float x = float(GET_X_LPARAM(lparam) * kTwipsPerPixel), y = float(GET_Y_LPARAM(lparam) * kTwipsPerPixel);
+  if (Input(hwnd_, message, wparam, lparam)) return 0;
   switch (message) {
     case WM_ACTIVATE:  // also arrives inside ShowWindow, outside any event step
       if (LOWORD(wparam) != WA_INACTIVE)
@@ -242,6 +353,12 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SIZE:
       if (LOWORD(lparam) && HIWORD(lparam)) ResizeBuffer(LOWORD(lparam), HIWORD(lparam));
       break;
+    case WM_DISPLAYCHANGE:  // monitors plugged in, taken away, moved or resized
+      FollowMonitors();
+      break;
+    case WM_DPICHANGED:  // the form's place is its monitor's, not the one offered here
+      Rescale();
+      return 0;
     case WM_TIMER:
       if (wparam == kTimer2) state_.Tick();
       return 0;
@@ -249,10 +366,6 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SYSKEYDOWN:
       state_.KeyDown(int16_t(wparam), ShiftState());
       return 0;
-    case WM_LBUTTONDOWN: state_.MouseDown(1, ShiftState(), x, y); return 0;
-    case WM_RBUTTONDOWN: state_.MouseDown(2, ShiftState(), x, y); return 0;
-    case WM_MBUTTONDOWN: state_.MouseDown(4, ShiftState(), x, y); return 0;
-    case WM_MOUSEMOVE: state_.MouseMove(Buttons(wparam), ShiftState(), x, y); return 0;
     default: break;
   }
   return DefWindowProcW(hwnd_, message, wparam, lparam);
@@ -269,41 +382,29 @@ int16_t Win32Window::DoEvents() {
   return state_.EndStep();
 }
 
-void Win32Window::CopyCanvas(const RECT& r) {
-  const RECT c = Intersect(r, canvas_.WidthPx(), canvas_.HeightPx());
-  for (LONG y = c.top; y < c.bottom; ++y)
-    std::copy(canvas_.Pixels() + size_t(y) * canvas_.WidthPx() + c.left,
-              canvas_.Pixels() + size_t(y) * canvas_.WidthPx() + c.right, bits_ + size_t(y) * canvas_.WidthPx() + c.left);
-}
-
-// The dirty tiles of the canvas, then the banner and the sprites over them, then
-// the parts that changed onto the screen.
+// The dirty runs of the canvas, then the banner and the sprites over them, then the
+// parts that changed onto the screen.
 void Win32Window::Present() {
-  const int width = canvas_.WidthPx(), height = canvas_.HeightPx();
-  std::vector<RECT> changed;
-  const int tile = Canvas::kTileSize;
-  for (int ty = 0; ty < canvas_.TilesY(); ++ty)
-    for (int tx = 0; tx < canvas_.TilesX(); ++tx)
-      if (canvas_.TileDirty(tx, ty)) changed.push_back({tx * tile, ty * tile, (tx + 1) * tile, (ty + 1) * tile});
+  std::vector<PixelRect> changed;
+  canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
   changed.insert(changed.end(), drawn_.begin(), drawn_.end());
-  for (const RECT& r : changed) CopyCanvas(r);
+  for (const PixelRect& r : changed) CopyCanvas(bits_, canvas_, r, k_);
   drawn_.clear();
   GdiFlush();
-  label_->Draw(memory_dc_);
+  label_->Draw(memory_dc_, k_);
   drawn_.push_back(label_->Pixels());
   GdiFlush();
   const uint64_t now = GetTickCount64();
   for (const Win32Sprite* s : z_order_) {
-    s->Draw(bits_, width, height, now);
+    s->Draw(bits_, k_, now);
     drawn_.push_back(s->Pixels());
   }
   changed.insert(changed.end(), drawn_.begin(), drawn_.end());
   HDC dc = GetDC(hwnd_);
-  for (const RECT& raw : changed) {
-    const RECT r = Intersect(raw, width, height);
-    if (r.right > r.left && r.bottom > r.top)
-      BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, memory_dc_, r.left, r.top, SRCCOPY);
+  for (const PixelRect& raw : changed) {
+    const PixelRect r = Scaled(raw, k_).Clip(bits_.width, bits_.height);
+    if (!r.Empty()) BitBlt(dc, r.left, r.top, r.Width(), r.Height(), memory_dc_, r.left, r.top, SRCCOPY);
   }
   ReleaseDC(hwnd_, dc);
 }
