@@ -1,5 +1,6 @@
 // scene_table <file>: writes, as JSON, the places of every deliverable's banner and
-// sprites in twips, from the scenes themselves, for the end-to-end tests.
+// sprites in twips, and how its sprites move at each tick of its timer, from the
+// scenes themselves, for the end-to-end tests.
 #include <cstdio>
 
 #include "saver/scene.h"
@@ -25,7 +26,11 @@ int main(int argc, char** argv) {
       if (i) std::fprintf(out, ", ");
       place(scene->layout.sprites[size_t(i)].place);
     }
-    std::fprintf(out, "]}");
+    std::fprintf(out, "], \"parade\": {\"moves\": %s, \"tick_ms\": %d, \"walk_step\": %g, \"fly_step\": %g, "
+                 "\"walk_restart\": %g, \"fly_overshoot\": %g, \"fly_restart\": %g}}",
+                 scene->sprites_move ? "true" : "false", scene->layout.timer.interval_ms, double(scene->WalkStep),
+                 double(scene->FlyStep), double(scene->WalkRestart), double(scene->FlyOvershoot),
+                 double(scene->FlyRestart));
     first = false;
   }
   std::fprintf(out, "\n}\n");
