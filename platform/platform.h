@@ -30,7 +30,8 @@ class Sprite {
  public:
   virtual ~Sprite() = default;
   // Loads the GIF at path. A missing, unreadable, corrupt or oversized file leaves
-  // the control showing only its rectangle in its back colour; nothing is reported.
+  // the control showing only its rectangle in its back colour, and one line on
+  // standard error names the file and why.
   virtual void SetPictureFile(const std::string& path) = 0;
   // The place on the window, in twips. Values are held as written.
   virtual float Left() const = 0;
