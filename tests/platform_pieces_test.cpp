@@ -1,8 +1,10 @@
-// The backend-neutral pieces of the platform: canvas, paths, the timer's clock, colours.
+// The backend-neutral pieces of the platform: canvas, paths, the timer's clock, colours,
+// the loop's pace.
 #include <gtest/gtest.h>
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
+#include "platform/shared/frame_pace.h"
 #include "platform/shared/host_path.h"
 #include "platform/shared/timer_clock.h"
 
@@ -78,6 +80,44 @@ TEST(TimerClock, TicksOnceAnIntervalHasPassedAndNeverTwiceForOneStep) {
   EXPECT_TRUE(timer.Due(1550));   // late: one tick, not four
   EXPECT_FALSE(timer.Due(1600));  // the next is due 100 ms after the late one
   EXPECT_TRUE(timer.Due(1650));
+}
+
+// Each row: a frame presented at now_ms, with the display telling refresh_hz; the
+// wait the pace gives until the next batch, in microseconds, against hand-counted
+// refreshes.
+struct PaceStep {
+  double now_ms;
+  double refresh_hz;
+  uint64_t wait_us;
+};
+
+TEST(FramePace, TheNextBatchStartsAtTheNextRefreshWithNoCatchingUp) {
+  const struct {
+    const char* what;
+    std::vector<PaceStep> steps;
+  } cases[] = {
+      {"on time: each present a little after the refresh it waited for",
+       {{0, 50, 20000}, {20.5, 50, 19500}, {41, 50, 19000}, {60, 50, 20000}}},
+      {"late: a batch that overruns two refreshes waits for the third, then keeps to the grid",
+       {{0, 50, 20000}, {65, 50, 15000}, {81, 50, 19000}}},
+      {"exactly at a refresh: the next one",
+       {{0, 50, 20000}, {40, 50, 20000}}},
+      {"a changed refresh: the new period from the refresh waited for",
+       {{0, 50, 20000}, {20, 100, 10000}, {31, 100, 9000}}},
+      {"no refresh known, or none a display has: 60 Hz",
+       {{0, 0, 16666}, {16.667, -1, 16666}, {33.334, 5000, 16666}}},
+      {"a wait cut short: the same refresh is still waited for",
+       {{0, 50, 20000}, {10, 50, 10000}}},
+      {"a clock gone back: the grid starts anew",
+       {{100, 50, 20000}, {50, 50, 20000}}},
+  };
+  for (const auto& c : cases) {
+    platform::FramePace pace;
+    for (const PaceStep& step : c.steps)
+      EXPECT_EQ(pace.WaitNs(uint64_t(step.now_ms * 1e6 + 0.5) + 1'000'000'000, step.refresh_hz) / 1000,
+                step.wait_us)
+          << c.what << ", at " << step.now_ms << " ms";
+  }
 }
 
 }  // namespace

@@ -128,6 +128,10 @@ class SdlSystem final : public System {
 void PrepareProcess();
 // True once one of those signals has come.
 bool EndRequested();
+// A steady clock, in nanoseconds.
+uint64_t NowNs();
+// Waits ns, or less where a signal comes meanwhile.
+void SleepUnlessSignalled(uint64_t ns);
 // Takes and closes every connection waiting on a name this process holds (fd), so
 // that no one can fill its queue and so make the next copy miss it.
 void AnswerConnections(int fd);
@@ -159,6 +163,10 @@ bool WindowLost();
 // On X11 with RandR 1.5: the monitors, the primary marked. Elsewhere, or where the
 // server cannot tell, none.
 std::vector<Monitor> X11Monitors(SDL_Window* window);
+// On X11: the refresh rate of the mode of the monitor under the window's centre, as
+// its pixel clock over its total width and height; 0 where the server tells none
+// (Xvfb's modes have no clock).
+double X11RefreshHz(SDL_Window* window);
 // On X11: where the pointer is on the desktop now, asked of the server.
 bool X11Pointer(SDL_Window* window, int* x, int* y);
 // On X11: asks for notice of every change of monitors, outputs and modes.

@@ -89,6 +89,17 @@ void PrepareProcess() {
 
 bool EndRequested() { return end_requested; }
 
+uint64_t NowNs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return uint64_t(now.tv_sec) * 1'000'000'000u + uint64_t(now.tv_nsec);
+}
+
+void SleepUnlessSignalled(uint64_t ns) {
+  const timespec wait{time_t(ns / 1'000'000'000u), long(ns % 1'000'000'000u)};
+  nanosleep(&wait, nullptr);  // EINTR: the signal is seen at the next step
+}
+
 void ArmBackstop() {
   // Counted from the first ending: a later one does not defer it.
   if (!backstop_made) {

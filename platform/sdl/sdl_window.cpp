@@ -159,6 +159,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
   SDL_StopTextInput();
   if (!hosted_) SetIcon(layout.icon);
   ResizeCanvas();
+  refresh_hz_ = DisplayRefreshHz();
 
   sprites_.resize(size_t(layout.sprite_count));
   for (int i = 0; i < layout.ControlCount(); ++i) {
@@ -271,6 +272,20 @@ void SdlWindow::FollowMonitors() {
     SDL_RaiseWindow(window_);
     SDL_SetCursor(nullptr);  // the pointer's look, hidden or not, on the new windows too
   }
+  if (screen_) refresh_hz_ = DisplayRefreshHz();  // a new monitor, or a new mode, sets a new pace
+}
+
+double SdlWindow::DisplayRefreshHz() const {
+  if (IsX11()) return X11RefreshHz(window_);
+  SDL_DisplayMode mode;
+  return SDL_GetWindowDisplayMode(window_, &mode) == 0 ? mode.refresh_rate : 0;
+}
+
+// The next batch starts at the display's next refresh, whichever road drew the frame:
+// on the GL road the swap already waited for the refresh and the wait is short, or
+// none, unless the swap interval is ignored. A signal cuts the wait short.
+void SdlWindow::WaitForRefresh() {
+  SleepUnlessSignalled(pace_.WaitNs(NowNs(), refresh_hz_));
 }
 
 // A black window over place, shown if the form is.
@@ -442,6 +457,7 @@ int16_t SdlWindow::DoEvents() {
   if (state_.loaded()) {
     Compose(now);
     Present();
+    WaitForRefresh();
   }
   return state_.EndStep();
 }

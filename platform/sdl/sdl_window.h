@@ -11,6 +11,7 @@
 
 #include "platform/shared/monitor_plan.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/shared/frame_pace.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"
 #include "platform/platform.h"
@@ -100,6 +101,8 @@ class SdlWindow final : public Window {
   bool PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y);
   int DesktopScale() const;
   void ResizeCanvas();
+  double DisplayRefreshHz() const;
+  void WaitForRefresh();
 
   WindowState state_;
   SDL_Window* window_ = nullptr;
@@ -111,6 +114,8 @@ class SdlWindow final : public Window {
   std::unique_ptr<SdlLabel> label_;
   std::vector<std::unique_ptr<SdlSprite>> sprites_;  // AniGif1 .. AniGifN
   std::vector<SdlSprite*> z_order_;                  // creation order, first at the bottom
+  FramePace pace_;
+  double refresh_hz_ = 0;  // of the display that shows the form; 0 where it tells none
   TimerClock timer_;
   bool timer_enabled_;
   bool hosted_ = false;

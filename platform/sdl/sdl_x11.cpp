@@ -115,6 +115,39 @@ std::vector<Monitor> X11Monitors(SDL_Window* window) {
   return monitors;
 }
 
+double X11RefreshHz(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return 0;
+  Display* display = info.info.x11.display;
+  int event_base, error_base;
+  if (!XRRQueryExtension(display, &event_base, &error_base)) return 0;
+  // The window's centre on the desktop: a host's window may lie anywhere in it.
+  XWindowAttributes attributes;
+  ::Window child;
+  int x = 0, y = 0;
+  if (!XGetWindowAttributes(display, info.info.x11.window, &attributes) ||
+      !XTranslateCoordinates(display, info.info.x11.window, DefaultRootWindow(display), attributes.width / 2,
+                             attributes.height / 2, &x, &y, &child))
+    return 0;
+  XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+  if (!resources) return 0;
+  double hz = 0;
+  for (int c = 0; c < resources->ncrtc && hz == 0; ++c) {
+    XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[c]);
+    if (!crtc) continue;
+    const bool under = crtc->mode != None && x >= crtc->x && y >= crtc->y && x < crtc->x + int(crtc->width) &&
+                       y < crtc->y + int(crtc->height);
+    for (int m = 0; under && m < resources->nmode; ++m) {
+      const XRRModeInfo& mode = resources->modes[m];
+      if (mode.id == crtc->mode && mode.hTotal && mode.vTotal)
+        hz = double(mode.dotClock) / (double(mode.hTotal) * double(mode.vTotal));
+    }
+    XRRFreeCrtcInfo(crtc);
+  }
+  XRRFreeScreenResources(resources);
+  return hz;
+}
+
 bool X11Pointer(SDL_Window* window, int* x, int* y) {
   SDL_SysWMinfo info;
   if (!X11Info(window, &info)) return false;
