@@ -9,6 +9,7 @@
 // Before the Windows headers, whose macros RGB and SND_* would clash with them.
 #include "platform/canvas.h"
 #include "platform/platform.h"
+#include "platform/shared/frame_pace.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"
 #include "platform/shared/monitor_plan.h"
@@ -92,10 +93,13 @@ class Win32Window final : public Window {
   void Rescale();
   void ResizeBuffer(int width, int height);
   void Present();
+  void WaitForRefresh();
 
   WindowState state_;
   HWND hwnd_ = nullptr;
   int k_ = 1;  // the window's pixels to a 96-DPI pixel, each way
+  FramePace pace_;
+  double refresh_hz_ = 0;  // of the form's monitor; 0 where it tells none
   HDC memory_dc_ = nullptr;
   HBITMAP dib_ = nullptr;
   HGDIOBJ old_bitmap_ = nullptr;

@@ -85,9 +85,13 @@ struct Win32Platform::Parts {
 Win32Platform::Win32Platform(std::string_view program_name) : parts_(std::make_unique<Parts>(program_name)) {
   Gdiplus::GdiplusStartupInput input;
   Gdiplus::GdiplusStartup(&parts_->gdiplus, &input, nullptr);
+  timeBeginPeriod(1);  // the loop's wait for the next refresh ends within a millisecond
 }
 
-Win32Platform::~Win32Platform() { Gdiplus::GdiplusShutdown(parts_->gdiplus); }
+Win32Platform::~Win32Platform() {
+  timeEndPeriod(1);
+  Gdiplus::GdiplusShutdown(parts_->gdiplus);
+}
 
 std::unique_ptr<Window> Win32Platform::CreateForm(const FormLayout& layout, EventSink& sink) {
   return std::make_unique<Win32Window>(layout, sink, parts_->budget);

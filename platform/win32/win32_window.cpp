@@ -54,6 +54,31 @@ UINT DpiOf(HWND hwnd) {
   return dpi > 0 ? UINT(dpi) : 96;
 }
 
+// The display frequency of the monitor a window is on; 0 or 1 where the hardware's
+// default is all it tells.
+double RefreshOf(HWND hwnd) {
+  MONITORINFOEXW info{};
+  info.cbSize = sizeof info;
+  DEVMODEW mode{};
+  mode.dmSize = sizeof mode;
+  if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &info) ||
+      !EnumDisplaySettingsW(info.szDevice, ENUM_CURRENT_SETTINGS, &mode))
+    return 0;
+  return mode.dmDisplayFrequency > 1 ? double(mode.dmDisplayFrequency) : 0;
+}
+
+uint64_t NowNs() {
+  static const LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return uint64_t(now.QuadPart / frequency.QuadPart) * 1'000'000'000u +
+         uint64_t(now.QuadPart % frequency.QuadPart) * 1'000'000'000u / uint64_t(frequency.QuadPart);
+}
+
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
@@ -236,6 +261,7 @@ void Win32Window::FollowMonitors() {
     made = true;
   }
   if (made && shown_) SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  refresh_hz_ = RefreshOf(hwnd_);  // a new monitor, or a new mode, sets a new pace
 }
 
 HWND Win32Window::MakeCover(const Monitor& place) const {
@@ -378,8 +404,18 @@ int16_t Win32Window::DoEvents() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  if (state_.loaded()) Present();
+  if (state_.loaded()) {
+    Present();
+    WaitForRefresh();
+  }
   return state_.EndStep();
+}
+
+// The next batch starts at the monitor's next refresh, counted on the clock; the
+// platform asked for a timer of a millisecond, so that a sleep ends on time.
+void Win32Window::WaitForRefresh() {
+  const uint64_t wait_ns = pace_.WaitNs(NowNs(), refresh_hz_);
+  Sleep(DWORD((wait_ns + 999'999) / 1'000'000));
 }
 
 // The dirty runs of the canvas, then the banner and the sprites over them, then the

@@ -4,12 +4,13 @@ still. Each program runs from a folder of its own with test pictures in flat
 colours that are easy to find on the screen."""
 
 import os
+import select
 import shutil
 import subprocess
 import time
 import unittest
 
-from xsession import TWIPS, XSession, program
+from xsession import BUILD, TWIPS, XSession, program
 
 W, H = 1024, 768
 
@@ -91,6 +92,30 @@ class Animation(unittest.TestCase):
         self.assertIsNotNone(self.x.window_of(process), name + " showed no window")
         time.sleep(0.5)
         return process
+
+    def test_one_batch_of_passes_falls_at_each_refresh_of_the_display(self):
+        # Xvfb tells no refresh, so the program keeps 60 Hz on every road alike: as many
+        # presents a second, each followed by one batch of ten passes. The presents are
+        # counted by the benchmark's probe; the bounds only tell a paced loop from one
+        # that runs free (thousands a second on the surface road) or at half the pace.
+        read_end, write_end = os.pipe()
+        process = subprocess.Popen(
+            [make_folder(self.x.tmp, "divor", "paced")], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, env=dict(self.x.env, DOTFALL_PROBE_FD=str(write_end),
+                                                LD_PRELOAD=os.path.join(BUILD, "bench", "libpresent_probe.so")))
+        os.close(write_end)
+        self.addCleanup(self.x.stop, process)
+        self.addCleanup(os.close, read_end)
+        text, deadline = b"", time.monotonic() + 4.0
+        while time.monotonic() < deadline:
+            if select.select([read_end], [], [], 0.1)[0]:
+                text += os.read(read_end, 4096)
+        # Over the last two seconds: the first ones hold the start-up.
+        counts = [(int(count), int(ns)) for _, count, ns in (line.split() for line in text.decode().splitlines())]
+        counts = [c for c in counts if c[1] >= counts[-1][1] - 2_000_000_000]
+        rate = (counts[-1][0] - counts[0][0]) / ((counts[-1][1] - counts[0][1]) / 1e9)
+        self.assertGreater(rate, 45, "presents a second")
+        self.assertLess(rate, 75, "presents a second")
 
     def test_dots_are_grey_and_fall(self):
         self.start("divor")
