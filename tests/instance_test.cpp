@@ -1,6 +1,7 @@
 // The previous-instance test against what else may hold or flood its name: a copy
 // that has bound the name but not yet listens, a queue of connections left behind, a
-// name that another process binds and never listens on, and every name so held.
+// name that another process binds and never listens on, and every name so held; and
+// another user holding the instance and sound names in each way it may.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -173,33 +174,137 @@ TEST(SoundClaim, ANameBoundByAProcessThatNeverListensIsPassedOver) {
   close(next);
 }
 
-// Another user's process that holds the name and listens, as a copy of ours would.
-TEST(SoundClaim, ANameAnotherUserHoldsIsPassedOver) {
-  if (getuid() != 0) GTEST_SKIP() << "needs root, to hold the name as another user";
-  const std::string name = SoundName(":sound-other-" + std::to_string(getpid()), unsigned(getuid()));
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  const pid_t other = fork();
-  if (other == 0) {
+// Another user's process, uid 65534, holding names as it pleases: listening and
+// answering as a copy of ours would, listening with a queue it has filled itself, or
+// bound and never listening.
+class OtherUser {
+ public:
+  enum Way { kAnswers, kQueueFull, kNeverListens };
+
+  OtherUser(const std::vector<std::string>& names, Way way) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(ready[0]);
+      if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(1);
+      std::vector<int> held;
+      for (const std::string& name : names) {
+        socklen_t size;
+        const sockaddr_un address = Abstract(name, &size);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) != 0) _exit(1);
+        if (way != kNeverListens && listen(fd, 0) != 0) _exit(1);
+        for (int i = 0; way == kQueueFull && i < 64; ++i) {
+          const int c = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+          if (connect(c, reinterpret_cast<const sockaddr*>(&address), size) != 0) break;
+        }
+        held.push_back(fd);
+      }
+      (void)!write(ready[1], "x", 1);
+      for (;;) {
+        for (int fd : held)
+          if (way == kAnswers) close(accept(fd, nullptr, nullptr));
+        usleep(1000);
+      }
+    }
+    close(ready[1]);
+    char byte;
+    ok_ = read(ready[0], &byte, 1) == 1;
     close(ready[0]);
-    if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(1);
-    socklen_t size;
-    const sockaddr_un address = Abstract(name, &size);
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) != 0 || listen(fd, 8) != 0) _exit(1);
-    (void)!write(ready[1], "x", 1);
-    for (;;) close(accept(fd, nullptr, nullptr));
   }
-  close(ready[1]);
-  char byte;
-  ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the other user could not hold the name";
-  close(ready[0]);
-  const int first = ClaimSound(name);
-  EXPECT_GE(first, 0) << "another user's name silenced the sound";
-  EXPECT_EQ(ClaimSound(name), -1) << "a second copy took the sound";
-  kill(other, SIGKILL);
-  waitpid(other, nullptr, 0);
-  if (first >= 0) close(first);
+  ~OtherUser() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool ok_ = false;
+};
+
+std::vector<std::string> Slots(const std::string& name, int count) {
+  std::vector<std::string> names{name};
+  for (int slot = 1; slot < count; ++slot) names.push_back(name + "." + std::to_string(slot));
+  return names;
 }
+
+class AnotherUser : public testing::TestWithParam<OtherUser::Way> {
+ protected:
+  void SetUp() override {
+    if (getuid() != 0) GTEST_SKIP() << "needs root, to hold names as another user";
+  }
+};
+
+TEST_P(AnotherUser, HoldingTheFirstNameOrEveryNameNeitherStopsAProgramNorSilencesIt) {
+  const std::string tag = std::to_string(GetParam()) + "-" + std::to_string(getpid());
+  {
+    // The first names only: the copies share the next ones as before.
+    const std::string program = Program(("other-first-" + tag).c_str());
+    const std::string sound = SoundName(":other-first-" + tag, unsigned(getuid()));
+    OtherUser other({"dotfall." + program + "." + std::to_string(getuid()), sound}, GetParam());
+    ASSERT_TRUE(other.ok()) << "the other user could not hold the names";
+    SdlSystem first(program, false), second(program, false);
+    EXPECT_FALSE(first.PrevInstance()) << "another user's name stopped a direct run";
+    EXPECT_TRUE(second.PrevInstance()) << "a second copy missed the first";
+    const int claim = ClaimSound(sound);
+    EXPECT_GE(claim, 0) << "another user's name silenced the sound";
+    EXPECT_EQ(ClaimSound(sound), -1) << "a second copy took the sound";
+    if (claim >= 0) close(claim);
+  }
+  {
+    // Every name: none decides, and the program runs and plays.
+    const std::string program = Program(("other-all-" + tag).c_str());
+    const std::string sound = SoundName(":other-all-" + tag, unsigned(getuid()));
+    std::vector<std::string> names = Slots("dotfall." + program + "." + std::to_string(getuid()), 4);
+    for (const std::string& name : Slots(sound, 4)) names.push_back(name);
+    OtherUser other(names, GetParam());
+    ASSERT_TRUE(other.ok()) << "the other user could not hold the names";
+    SdlSystem first(program, false);
+    EXPECT_FALSE(first.PrevInstance()) << "another user's names stopped a direct run";
+    EXPECT_EQ(ClaimSound(sound), platform::sdl::kSoundUnclaimed) << "another user's names silenced the sound";
+  }
+}
+
+// A copy whose audio device will not open: it lets the display's sound go at once,
+// for a copy that can play.
+TEST(SoundClaim, ACopyThatCannotPlayLetsTheSoundGo) {
+  const std::string display = ":cannot-play-" + std::to_string(getpid());
+  const char* old_driver = std::getenv("SDL_AUDIODRIVER");
+  const std::string restore = old_driver ? old_driver : "";
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  setenv("WAYLAND_DISPLAY", display.c_str(), 1);
+  unsetenv("DISPLAY");
+  // Any file: the device is opened before the wave is looked at.
+  char wave[] = "/tmp/dotfall-wave-XXXXXX";
+  close(mkstemp(wave));
+  {
+    platform::MemoryBudget budget;
+    platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true);
+    EXPECT_FALSE(media.sndPlaySound(wave, platform::SND_ASYNC | platform::SND_LOOP));
+    const int claim = ClaimSound(SoundName(display, unsigned(getuid())));
+    EXPECT_GE(claim, 0) << "a copy that cannot play kept the sound";
+    if (claim >= 0) close(claim);
+  }
+  unlink(wave);
+  if (old_driver) setenv("SDL_AUDIODRIVER", restore.c_str(), 1);
+  else unsetenv("SDL_AUDIODRIVER");
+  unsetenv("WAYLAND_DISPLAY");
+}
+
+std::string WayName(const testing::TestParamInfo<OtherUser::Way>& info) {
+  switch (info.param) {
+    case OtherUser::kAnswers: return "Answers";
+    case OtherUser::kQueueFull: return "FillsItsQueue";
+    case OtherUser::kNeverListens: return "NeverListens";
+  }
+  return "";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, AnotherUser,
+                         testing::Values(OtherUser::kAnswers, OtherUser::kQueueFull, OtherUser::kNeverListens),
+                         WayName);
 
 }  // namespace

@@ -57,16 +57,24 @@ SdlMedia::SdlMedia(std::string app_path, MemoryBudget& budget, bool shared)
 SdlMedia::~SdlMedia() { Shutdown(); }
 
 bool SdlMedia::Speaking() {
-  if (!shared_ || claim_ >= 0) return true;
+  if (!shared_ || claim_ >= 0 || claim_ == kSoundUnclaimed) return true;
+  if (audio_ == Audio::kFailed) return false;  // it let the sound go, for a copy that can play
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   claim_ = ClaimSound(SoundName(display && *display ? display : wayland ? wayland : "", unsigned(getuid())));
-  return claim_ >= 0;
+  return claim_ >= 0 || claim_ == kSoundUnclaimed;
+}
+
+void SdlMedia::LetSoundGo() {
+  if (claim_ >= 0) close(claim_);
+  claim_ = -1;
 }
 
 void SdlMedia::Step(uint64_t now_ms) {
   AnswerConnections(claim_);
-  if (!shared_ || claim_ >= 0 || (wanted_song_ == 0 && wanted_wave_.empty()) || now_ms < next_claim_ms_) return;
+  if (!shared_ || claim_ >= 0 || claim_ == kSoundUnclaimed || (wanted_song_ == 0 && wanted_wave_.empty()) ||
+      now_ms < next_claim_ms_)
+    return;
   next_claim_ms_ = now_ms + kClaimEveryMs;
   if (!Speaking()) return;
   // The copy that played has gone: this one's own sound starts, from its start.
@@ -87,13 +95,16 @@ bool SdlMedia::OpenAudio() {
   // and /tmp looking for one. The user's own choice of driver still holds.
   if (!std::getenv("SDL_AUDIODRIVER") && !std::getenv("XDG_RUNTIME_DIR"))
     SDL_SetHint(SDL_HINT_AUDIODRIVER, "pipewire,alsa");
+  // A copy that cannot play lets the display's sound go, for another to take.
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     Report("open audio");
+    LetSoundGo();
     return false;
   }
   if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
     Report("open audio");
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    LetSoundGo();
     return false;
   }
   Mix_AllocateChannels(1);
@@ -224,8 +235,7 @@ bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
 }
 
 void SdlMedia::Shutdown() {
-  if (claim_ >= 0) close(claim_);
-  claim_ = -1;
+  LetSoundGo();
   if (audio_ != Audio::kOpen) return;
   Mix_HaltMusic();
   Mix_HaltChannel(-1);

@@ -37,8 +37,12 @@ class SdlPointer final : public Pointer {
 std::string SoundName(std::string_view display, unsigned uid);
 // Holds that name, or the first of its next few names that no other user holds, as a
 // listening descriptor whose connections the holder answers; -1 where a process of
-// this user holds it, or other users hold every one. Whoever connects learns the
-// holder's user from the kernel, so a name bound by someone else is passed over.
+// this user holds it; kSoundUnclaimed where other users hold every one, and the
+// sound is this copy's to play. Whoever connects learns the holder's user from the
+// kernel, and a name that does not answer is this user's only where a process of
+// this user has its socket open: a name that someone else binds, jams or floods is
+// passed over.
+constexpr int kSoundUnclaimed = -2;
 int ClaimSound(const std::string& name);
 
 // The window named by XSCREENSAVER_WINDOW (decimal or 0x hex), or 0 for none.
@@ -72,6 +76,7 @@ class SdlMedia final : public Media, mci::MusicDevice {
 
  private:
   bool OpenAudio();
+  void LetSoundGo();
   void StopWave();
   bool Speaking();  // whether this copy plays, claiming the sound where it may
 

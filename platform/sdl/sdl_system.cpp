@@ -137,7 +137,9 @@ SdlSystem::SdlSystem(std::string program_name, bool hosted)
     : program_name_(std::move(program_name)), app_path_(ProgramFolder()), hosted_(hosted) {}
 
 SdlSystem::~SdlSystem() {
-  if (instance_socket_ >= 0) close(instance_socket_);
+  if (instance_socket_ < 0) return;
+  if (answered_socket == instance_socket_) answered_socket = -1;
+  close(instance_socket_);
 }
 
 std::string SdlSystem::ProgramFolder() {
@@ -183,16 +185,67 @@ int Hold(const std::string& name) {
 
 enum class Holder { kThisUser, kOtherUser };
 
-// Who holds name, asked up to asks times, pause_us apart. A name that refuses has a
-// holder that does not listen yet, or one whose queue is full for a moment: it is
-// asked again. One still refused then was bound by a process that never listens,
-// which a copy of ours always does; a queue still full is taken to be ours, since
-// the holder's own copy empties its queue at every step. A name not known to be
-// bound refuses when nobody holds it, and is asked once.
+// The inodes of the sockets bound to the abstract name, as the kernel lists them for
+// every user.
+std::vector<std::string> SocketInodes(const std::string& name) {
+  std::vector<std::string> inodes;
+  std::FILE* table = std::fopen("/proc/net/unix", "re");
+  if (!table) return inodes;
+  const std::string path = "@" + name;
+  char line[512];
+  while (std::fgets(line, sizeof line, table)) {
+    // Num RefCount Protocol Flags Type St Inode Path
+    char inode[32], bound[256];
+    if (std::sscanf(line, "%*s %*s %*s %*s %*s %*s %31s %255s", inode, bound) == 2 && path == bound)
+      inodes.push_back(inode);
+  }
+  std::fclose(table);
+  return inodes;
+}
+
+// Whether a process of this user has one of the sockets bound to name open: what no
+// other user can forge, whatever it binds, and whether or not it listens.
+bool HeldByThisUser(const std::string& name) {
+  std::vector<std::string> targets;
+  for (const std::string& inode : SocketInodes(name)) targets.push_back("socket:[" + inode + "]");
+  if (targets.empty()) return false;
+  DIR* processes = opendir("/proc");
+  if (!processes) return false;
+  bool found = false;
+  while (const dirent* entry = readdir(processes)) {
+    if (found || entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    const std::string process = "/proc/" + std::string(entry->d_name);
+    struct stat owner;
+    if (stat(process.c_str(), &owner) != 0 || owner.st_uid != getuid()) continue;
+    DIR* fds = opendir((process + "/fd").c_str());
+    if (!fds) continue;
+    while (const dirent* fd = readdir(fds)) {
+      char target[64];
+      const ssize_t n = readlinkat(dirfd(fds), fd->d_name, target, sizeof target - 1);
+      if (n <= 0) continue;
+      target[n] = '\0';
+      if (std::find(targets.begin(), targets.end(), target) != targets.end()) {
+        found = true;
+        break;
+      }
+    }
+    closedir(fds);
+  }
+  closedir(processes);
+  return found;
+}
+
+// Who holds name. A connection that succeeds tells the holder's user, from the
+// kernel. One that does not (the holder does not listen, or its queue is full) is
+// settled by who has the socket open: a name that another user binds, jams or
+// floods is another user's. A socket of this user's that refuses may be a copy
+// between its bind and its listen, and is asked again, asks times, pause_us apart:
+// still refusing then, it is a process of this user that is no copy and never
+// listens. A full queue of this user's socket is a copy's, which empties it at its
+// next step. A name nobody holds is nobody's and is asked once.
 Holder HolderOf(const std::string& name, int asks, useconds_t pause_us) {
   socklen_t size;
   const sockaddr_un address = AbstractName(name, &size);
-  bool busy = false;
   for (int ask = 0; ask < asks; ++ask) {
     if (ask > 0) usleep(pause_us);
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -206,10 +259,10 @@ Holder HolderOf(const std::string& name, int asks, useconds_t pause_us) {
     }
     const int error = errno;
     close(fd);
-    if (error != ECONNREFUSED && error != EAGAIN) return Holder::kOtherUser;
-    busy = error == EAGAIN;
+    if ((error != ECONNREFUSED && error != EAGAIN) || !HeldByThisUser(name)) return Holder::kOtherUser;
+    if (error == EAGAIN) return Holder::kThisUser;
   }
-  return busy ? Holder::kThisUser : Holder::kOtherUser;
+  return Holder::kOtherUser;
 }
 
 enum class Claim { kHeld, kHeldByThisUser, kHeldByOthers };
@@ -306,7 +359,9 @@ int ClaimSound(const std::string& name) {
   // Asked here at every retry of a copy that does not hold the sound, so a holder
   // between its bind and its listen is given a few milliseconds, not a hundred.
   int held;
-  ClaimFirstFree(name, 4, 1000, &held);
+  // Where other users hold every name, none decides: this copy plays, as it would
+  // with no name to share.
+  if (ClaimFirstFree(name, 4, 1000, &held) == Claim::kHeldByOthers) return kSoundUnclaimed;
   return held;
 }
 

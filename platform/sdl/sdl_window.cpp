@@ -227,8 +227,13 @@ std::vector<Monitor> SdlWindow::Monitors() const {
 // itself, by the full-screen state they ask for. Elsewhere each is full screen on
 // the output it was made on, and the form stays where it is.
 void SdlWindow::FollowMonitors() {
+  // Where neither the window system nor SDL can tell the monitors, the form stays
+  // where it is.
   SDL_Rect desktop{};
-  SDL_GetDisplayBounds(0, &desktop);
+  if (SDL_GetDisplayBounds(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
+    SDL_GetWindowPosition(window_, &desktop.x, &desktop.y);
+    SDL_GetWindowSize(window_, &desktop.w, &desktop.h);
+  }
   const MonitorPlan plan = PlanMonitors(Monitors(), {desktop.x, desktop.y, desktop.w, desktop.h});
   const bool x11 = IsX11();
   if (x11) {
@@ -452,7 +457,8 @@ int16_t SdlWindow::DoEvents() {
   if (EndRequested() || WindowLost()) state_.Unload();
   const uint64_t now = SDL_GetTicks64();
   if (state_.loaded()) FollowChangingMonitors(now);
-  if (media_) media_->Step(now);
+  // A copy on its way out takes nothing new: no sound, no audio device.
+  if (media_ && state_.loaded() && !EndRequested()) media_->Step(now);
   if (state_.loaded() && timer_enabled_ && timer_.Due(now)) state_.Tick();
   if (state_.loaded()) {
     Compose(now);
