@@ -139,6 +139,50 @@ class HostWindow(SessionTest):
                     return next(i for i, peak in enumerate(loudness(path, 0.05)) if peak > 1000)
                 self.assertLessEqual(abs(onset(second_audio) - onset(first_audio)), 2, name + ": not from its start")
 
+    def test_another_users_names_neither_stop_a_direct_run_nor_silence_a_hosted_copy(self):
+        # As uid 65534: every instance name of divor and every sound name of the display
+        # bound, listened on with a queue of none, and that queue filled.
+        if ROAD != "surface" or os.getuid() != 0:
+            self.skipTest("the names are the same on every road; another user needs root")
+        uid, display = os.getuid(), self.x.display
+        names = ["dotfall.divor.%d" % uid, "dotfall.sound.%d.%s" % (uid, display)]
+        squat = ("import socket, sys, time\n"
+                 "held = []\n"
+                 "for base in sys.argv[1:]:\n"
+                 "    for name in [base] + ['%s.%d' % (base, i) for i in range(1, 4)]:\n"
+                 "        s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)\n"
+                 "        s.bind('\\0' + name)\n"
+                 "        s.listen(0)\n"
+                 "        while True:\n"
+                 "            c = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)\n"
+                 "            c.setblocking(False)\n"
+                 "            try:\n"
+                 "                c.connect('\\0' + name)\n"
+                 "            except BlockingIOError:\n"
+                 "                break\n"
+                 "            held.append(c)\n"
+                 "        held.append(s)\n"
+                 "print('ready', flush=True)\n"
+                 "time.sleep(600)\n")
+        squatter = subprocess.Popen(["python3", "-c", squat] + names, user=65534, group=65534,
+                                    stdout=subprocess.PIPE, text=True)
+        self.addCleanup(self.x.stop, squatter)
+        self.addCleanup(squatter.stdout.close)
+        self.assertEqual(squatter.stdout.readline().strip(), "ready")
+        direct = self.x.run([program("divor")])
+        self.addCleanup(self.x.stop, direct)
+        self.assertIsNotNone(self.x.window_of(direct), "another user's names stopped a direct run")
+        time.sleep(1.0)
+        self.assertIsNone(direct.poll(), "another user's names ended a direct run")
+        hosted, audio, log = self.start_with_sound("Rerarir", {"XSCREENSAVER_WINDOW": self.host()}, "squatted")
+        deadline = time.time() + 3.0
+        while not (os.path.exists(audio) and os.path.getsize(audio) > 0) and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertTrue(os.path.exists(audio) and os.path.getsize(audio) > 0,
+                        "another user's names silenced a hosted copy")
+        hosted.send_signal(signal.SIGTERM)
+        self.assert_ended_quietly(hosted, log, "squatted")
+
     def test_a_destroyed_host_window_ends_the_program_with_its_sound(self):
         # As a host does when it unblanks: the window goes, and no signal follows.
         for name in DELIVERABLES:
