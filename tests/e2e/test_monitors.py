@@ -1,6 +1,7 @@
 """Several monitors, on Xorg with real RandR outputs of unequal sizes at offsets: a
 program run directly covers every monitor, runs its scene on the primary one, ends on
-input over any of them, and follows the monitors as they are changed while it runs."""
+input over any of them, and follows the monitors as they are changed while it runs;
+with no window manager, and under the one DOTFALL_WM names."""
 
 import os
 import time
@@ -25,15 +26,28 @@ def desktop_pixels(shot, monitor):
     return [(x, y) for x, y in edges + inside if shot.pixel(x, y) == DESKTOP]
 
 
+# The window manager the desktop runs, DOTFALL_WM: none, or one desktop users run.
+WM = os.environ.get("DOTFALL_WM", "")
+
+
 class Monitors(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         if os.getuid() != 0:
             raise unittest.SkipTest("Xorg runs as root here")
         cls.x = XorgSession(LAYOUTS["two monitors"])
+        if WM:
+            cls.wm = cls.x.run([WM], env={"HOME": cls.x.tmp})
+            deadline = time.time() + 10
+            while "window id" not in cls.x.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False):
+                if time.time() > deadline or cls.wm.poll() is not None:
+                    raise RuntimeError(WM + " did not start")
+                time.sleep(0.1)
 
     @classmethod
     def tearDownClass(cls):
+        if WM:
+            cls.x.stop(cls.wm)
         cls.x.close()
 
     def layout(self, outputs):
