@@ -212,8 +212,10 @@ bool HeldByThisUser(const std::string& name) {
   DIR* processes = opendir("/proc");
   if (!processes) return false;
   bool found = false;
-  while (const dirent* entry = readdir(processes)) {
-    if (found || entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+  while (!found) {
+    const dirent* entry = readdir(processes);
+    if (!entry) break;
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
     const std::string process = "/proc/" + std::string(entry->d_name);
     struct stat owner;
     if (stat(process.c_str(), &owner) != 0 || owner.st_uid != getuid()) continue;
