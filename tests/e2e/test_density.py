@@ -17,6 +17,19 @@ def coloured_rows(shot, x0, x1, y0, y1):
             if any(max(rgb) - min(rgb) > 40 for _, _, rgb in shot.region(x0, y, x1, y + 1))]
 
 
+def banner_shot(x, x1, y1, tries=15):
+    """A picture of the root window whose banner, in [0, x1) x [0, y1), has a strong
+    colour. It takes a random one every tick, now and then a greyish one whose
+    lighter strokes do not show: pictures are taken a tick or more apart until one
+    shows it, and the last is given where none does."""
+    for _ in range(tries):
+        shot = x.screenshot()
+        if any(max(rgb) - min(rgb) > 120 for _, _, rgb in shot.region(0, 0, x1, y1)):
+            break
+        time.sleep(0.15)
+    return shot
+
+
 class Density(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -33,13 +46,7 @@ class Density(unittest.TestCase):
         self.addCleanup(x.stop, process)
         self.assertIsNotNone(x.window_of(process), name + " showed no window")
         time.sleep(0.8)
-        # The banner takes a new colour every 100 ms, now and then a greyish one: the
-        # picture kept is the one where its line is the most colourful.
-        shots = []
-        for _ in range(3):
-            shots.append(x.screenshot())
-            time.sleep(0.12)
-        shot = max(shots, key=lambda s: len(coloured_rows(s, 0, s.width // 2, 0, s.height // 15)))
+        shot = banner_shot(x, x.width // 2, x.height // 15)
         x.x("xdotool", "key", "a")
         self.assertTrue(x.ended_within(process, 1.0))
         return shot
