@@ -1,11 +1,12 @@
 // The backend-neutral pieces of the platform: canvas, paths, the timer's clock, colours,
-// the loop's pace.
+// the loop's pace, which of the pointer's moves are the person's.
 #include <gtest/gtest.h>
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/host_path.h"
+#include "platform/shared/pointer_moves.h"
 #include "platform/shared/timer_clock.h"
 
 namespace {
@@ -117,6 +118,59 @@ TEST(FramePace, TheNextBatchStartsAtTheNextRefreshWithNoCatchingUp) {
       EXPECT_EQ(pace.WaitNs(uint64_t(step.now_ms * 1e6 + 0.5) + 1'000'000'000, step.refresh_hz) / 1000,
                 step.wait_us)
           << c.what << ", at " << step.now_ms << " ms";
+  }
+}
+
+// Each row: at now_ms, a notice of changed monitors, or the pointer read at (x, y)
+// with or without a device's motion, and the place the person is taken to have
+// moved it to.
+struct PointerStep {
+  uint64_t now_ms;
+  bool notice;
+  int x, y;
+  bool device_moved;
+  int person_x, person_y;
+};
+
+TEST(PointerMoves, TheServersMovesAfterAChangeAreNoneAndADevicesMotionAlwaysIsOne) {
+  constexpr bool kNotice = true, kRead = false, kDevice = true, kServer = false;
+  const struct {
+    const char* what;
+    std::vector<PointerStep> steps;
+  } cases[] = {
+      {"no change of monitors: every move counts, a device's or a warp's",
+       {{0, kRead, 500, 400, kServer, 500, 400}, {10, kRead, 501, 400, kServer, 501, 400},
+        {20, kRead, 490, 380, kDevice, 490, 380}}},
+      {"the first reading after a change is where the pointer is",
+       {{0, kNotice, 0, 0, kServer, 0, 0}, {10, kRead, 700, 300, kServer, 700, 300}}},
+      {"moved off a monitor taken away, then moved by the person: the server's move is no movement",
+       {{0, kRead, 1500, 900, kServer, 1500, 900}, {100, kNotice, 0, 0, kServer, 0, 0},
+        {110, kRead, 1023, 767, kServer, 1500, 900}, {300, kRead, 1022, 767, kDevice, 1499, 900}}},
+      {"through the layouts a change passes, and back where it was",
+       {{0, kRead, 1023, 767, kServer, 1023, 767}, {5, kNotice, 0, 0, kServer, 0, 0},
+        {10, kRead, 1024, 767, kServer, 1023, 767}, {20, kRead, 1023, 767, kServer, 1023, 767}}},
+      {"outputs flapping every 200 ms: the server's moves never count, a device's at once",
+       {{0, kRead, 2000, 900, kServer, 2000, 900}, {100, kNotice, 0, 0, kServer, 0, 0},
+        {110, kRead, 1023, 767, kServer, 2000, 900}, {300, kNotice, 0, 0, kServer, 0, 0},
+        {500, kNotice, 0, 0, kServer, 0, 0}, {700, kNotice, 0, 0, kServer, 0, 0},
+        {900, kNotice, 0, 0, kServer, 0, 0}, {1100, kNotice, 0, 0, kServer, 0, 0},
+        {1150, kRead, 1022, 767, kDevice, 1999, 900}}},
+      {"a second after the last notice, a warp counts again, from the shifted place",
+       {{0, kRead, 1500, 900, kServer, 1500, 900}, {100, kNotice, 0, 0, kServer, 0, 0},
+        {150, kRead, 1023, 767, kServer, 1500, 900}, {1099, kRead, 1023, 766, kServer, 1500, 900},
+        {1100, kRead, 1024, 766, kServer, 1501, 900}}},
+  };
+  for (const auto& c : cases) {
+    platform::PointerMoves moves;
+    for (const PointerStep& step : c.steps) {
+      if (step.notice) {
+        moves.MonitorsChanged(step.now_ms);
+        continue;
+      }
+      const platform::PointerMoves::Place person = moves.Read({step.x, step.y}, step.now_ms, step.device_moved);
+      EXPECT_EQ(person.x, step.person_x) << c.what << ", at " << step.now_ms << " ms";
+      EXPECT_EQ(person.y, step.person_y) << c.what << ", at " << step.now_ms << " ms";
+    }
   }
 }
 

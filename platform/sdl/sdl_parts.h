@@ -174,11 +174,15 @@ std::vector<Monitor> X11Monitors(SDL_Window* window);
 double X11RefreshHz(SDL_Window* window);
 // On X11: where the pointer is on the desktop now, asked of the server.
 bool X11Pointer(SDL_Window* window, int* x, int* y);
-// On X11: asks for notice of every change of monitors, outputs and modes.
+// On X11: asks for notice of every change of monitors, outputs and modes, and of
+// every motion of a pointing device (XInput 2.1's raw motion).
 void WatchMonitors(SDL_Window* window);
-// Whether such a notice has come since the last call. It never waits, unless asked
-// for every notice sent up to now, which takes a round trip to the server.
+// Whether such a notice of monitors has come since the last call. It never waits,
+// unless asked for every notice sent up to now, which takes a round trip.
 bool MonitorsChanged(bool up_to_now);
+// Whether a pointing device has moved since the last call, as far as the notices
+// taken so far tell: never where the server tells no device's motion.
+bool DeviceMoved();
 // On X11: makes a window, not mapped yet, one that the server keeps black and that
 // never takes the keyboard, full screen where a window manager places it. False
 // elsewhere, where the cover has to be painted.

@@ -310,7 +310,7 @@ SDL_Window* SdlWindow::MakeCover(const Monitor& place) const {
 
 void SdlWindow::SettleMonitors() {
   monitors_changed_ = true;
-  settle_until_ms_ = SDL_GetTicks64() + kSettleMs;
+  pointer_moves_.MonitorsChanged(SDL_GetTicks64());
 }
 
 // A change of monitors comes as several requests to the server, each told apart:
@@ -321,9 +321,9 @@ void SdlWindow::FollowChangingMonitors(uint64_t now_ms) {
     next_watch_ms_ = now_ms + kWatchEveryMs;
     if (MonitorsChanged(/*up_to_now=*/false)) SettleMonitors();
   }
-  if (!monitors_changed_ && (now_ms >= settle_until_ms_ || now_ms < next_follow_ms_)) return;
+  if (!monitors_changed_ && (!pointer_moves_.Settling(now_ms) || now_ms < next_follow_ms_)) return;
   monitors_changed_ = false;
-  next_follow_ms_ = now_ms + kSettleMs / 10;
+  next_follow_ms_ = now_ms + PointerMoves::kSettleMs / 10;
   FollowMonitors();
 }
 
@@ -338,7 +338,7 @@ void SdlWindow::PaintCover(SDL_Window* cover) const {
 bool SdlWindow::PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y) {
   SDL_Window* window = SDL_GetWindowFromID(window_id);
   if (!window) return false;
-  SDL_Point pointer;
+  PointerMoves::Place pointer;
   // Asked of the server where it can be: the place SDL knows of a window that has
   // just moved may be out of date.
   if (!X11Pointer(window_, &pointer.x, &pointer.y)) {
@@ -346,18 +346,13 @@ bool SdlWindow::PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, flo
     pointer.x += x;
     pointer.y += y;
   }
-  // The server may have moved the pointer off a monitor it has just taken away:
-  // its notice of the change, sent before, is waited for here.
-  if (pointer_known_ && (pointer.x != pointer_.x || pointer.y != pointer_.y) && MonitorsChanged(/*up_to_now=*/true))
+  // The server may have moved the pointer off a monitor it has just taken away: its
+  // notice of the change, and of any device's motion, sent before, is waited for.
+  if (pointer_moves_.Known() && !(pointer == pointer_moves_.Last()) && MonitorsChanged(/*up_to_now=*/true))
     SettleMonitors();
-  if (pointer_known_ && SDL_GetTicks64() < settle_until_ms_) {
-    pointer_shift_.x += pointer.x - pointer_.x;
-    pointer_shift_.y += pointer.y - pointer_.y;
-  }
-  pointer_ = pointer;
-  pointer_known_ = true;
-  *form_x = float(pointer.x - pointer_shift_.x - origin_.x) * event_twips_;
-  *form_y = float(pointer.y - pointer_shift_.y - origin_.y) * event_twips_;
+  const PointerMoves::Place moved = pointer_moves_.Read(pointer, SDL_GetTicks64(), DeviceMoved());
+  *form_x = float(moved.x - origin_.x) * event_twips_;
+  *form_y = float(moved.y - origin_.y) * event_twips_;
   return true;
 }
 

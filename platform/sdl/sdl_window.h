@@ -14,6 +14,7 @@
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"
+#include "platform/shared/pointer_moves.h"
 #include "platform/platform.h"
 #include "platform/shared/timer_clock.h"
 #include "platform/shared/window_state.h"
@@ -97,7 +98,7 @@ class SdlWindow final : public Window {
   // An event's place, on the form or on a cover, in the form's units from where the
   // form's corner was when it was shown: as if the form reached over every monitor.
   // Where the monitors have just changed, the window system may have moved the
-  // pointer itself: such a move goes into pointer_shift_ and is no movement.
+  // pointer itself: pointer_moves_ tells such a move from the person's.
   bool PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y);
   int DesktopScale() const;
   void ResizeCanvas();
@@ -128,14 +129,10 @@ class SdlWindow final : public Window {
   };
   std::vector<Cover> covers_;        // one per monitor besides the form's
   SDL_Point origin_{};               // the form's corner on the desktop when it was shown
-  SDL_Point pointer_{};              // the pointer's last place on the desktop
-  SDL_Point pointer_shift_{};        // what monitor changes moved it by
-  bool pointer_known_ = false;
-  uint64_t settle_until_ms_ = 0;     // moves until then come of a monitor change
+  PointerMoves pointer_moves_;
   uint64_t next_follow_ms_ = 0;      // when the monitors are read again meanwhile
   uint64_t next_watch_ms_ = 0;       // when the window system's notices are next looked at
   static constexpr uint64_t kWatchEveryMs = 50;
-  static constexpr uint64_t kSettleMs = 1000;
 };
 
 }  // namespace platform::sdl

@@ -12,6 +12,7 @@
 #include <X11/Xlib-xcb.h>
 #include <X11/Xproto.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xrandr.h>
 #include <xcb/glx.h>
 
@@ -30,8 +31,44 @@ namespace {
 std::atomic<bool> window_lost{false};
 std::atomic<unsigned long> watched{0};  // the X window drawn into
 SDL_Window* watched_window = nullptr;   // and SDL's window around it
-Display* monitor_display = nullptr;     // told of every change of monitors
-int randr_event_base = -1;              // where its events are numbered from
+// A connection told of every change of monitors and of every motion of a pointing
+// device, which the server's own moves of the pointer never are.
+Display* watch_display = nullptr;
+int randr_event_base = -1;  // where its RandR events are numbered from
+int xinput_opcode = -1;     // and what its device events come under
+bool monitors_changed = false, device_moved = false;
+
+// Takes every notice that has come on the watching connection; with up_to_now,
+// every one the server has sent until now, which takes a round trip.
+void TakeNotices(bool up_to_now) {
+  if (!watch_display) return;
+  if (up_to_now) XSync(watch_display, False);
+  while (XPending(watch_display)) {
+    XEvent event;
+    XNextEvent(watch_display, &event);
+    if (event.type == GenericEvent && event.xcookie.extension == xinput_opcode) {
+      device_moved = true;
+      continue;
+    }
+    if (event.type == randr_event_base + RRScreenChangeNotify) XRRUpdateConfiguration(&event);
+    monitors_changed = true;
+  }
+}
+
+// Raw motion comes from the devices alone, grabbed or not (XInput 2.1 and later);
+// a warp or the server's own move of the pointer makes none.
+void WatchDevices(Display* display) {
+  int event_base, error_base, major = 2, minor = 2;
+  if (!XQueryExtension(display, "XInputExtension", &xinput_opcode, &event_base, &error_base) ||
+      XIQueryVersion(display, &major, &minor) != Success || major * 100 + minor < 201) {
+    xinput_opcode = -1;
+    return;
+  }
+  unsigned char bits[XIMaskLen(XI_RawMotion)] = {};
+  XISetMask(bits, XI_RawMotion);
+  XIEventMask mask = {XIAllMasterDevices, int(sizeof bits), bits};
+  XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
+}
 
 // Called inside Xlib, which may hold its own lock: no Xlib call may be made here.
 int OnXError(Display*, XErrorEvent* error) {
@@ -160,28 +197,30 @@ bool X11Pointer(SDL_Window* window, int* x, int* y) {
 
 void WatchMonitors(SDL_Window* window) {
   SDL_SysWMinfo info;
-  if (!X11Info(window, &info) || monitor_display) return;
+  if (!X11Info(window, &info) || watch_display) return;
   // A connection of its own: SDL asks for some of the same notices on its
   // connection, and what it asks there replaces what we would ask.
-  monitor_display = XOpenDisplay(DisplayString(info.info.x11.display));
+  watch_display = XOpenDisplay(DisplayString(info.info.x11.display));
   int error_base;
-  if (!monitor_display || !XRRQueryExtension(monitor_display, &randr_event_base, &error_base)) return;
-  XRRSelectInput(monitor_display, DefaultRootWindow(monitor_display),
+  if (!watch_display || !XRRQueryExtension(watch_display, &randr_event_base, &error_base)) return;
+  XRRSelectInput(watch_display, DefaultRootWindow(watch_display),
                  RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
-  XFlush(monitor_display);
+  WatchDevices(watch_display);
+  XFlush(watch_display);
 }
 
 bool MonitorsChanged(bool up_to_now) {
-  if (!monitor_display) return false;
-  if (up_to_now) XSync(monitor_display, False);
-  bool changed = false;
-  while (XPending(monitor_display)) {
-    XEvent event;
-    XNextEvent(monitor_display, &event);
-    if (event.type == randr_event_base + RRScreenChangeNotify) XRRUpdateConfiguration(&event);
-    changed = true;
-  }
+  TakeNotices(up_to_now);
+  const bool changed = monitors_changed;
+  monitors_changed = false;
   return changed;
+}
+
+bool DeviceMoved() {
+  TakeNotices(/*up_to_now=*/false);
+  const bool moved = device_moved;
+  device_moved = false;
+  return moved;
 }
 
 bool MakeCoverX11(SDL_Window* window) {

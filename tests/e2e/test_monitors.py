@@ -4,6 +4,7 @@ input over any of them, and follows the monitors as they are changed while it ru
 with no window manager, and under the one DOTFALL_WM names."""
 
 import os
+import threading
 import time
 import unittest
 
@@ -190,6 +191,33 @@ class Monitors(unittest.TestCase):
                     self.assertGreater(len(far), 10, "no dots beyond the old width")
         self.x.x("xdotool", "key", "space")
         self.assertTrue(self.x.ended_within(process, 1.0), "went on after a key")
+
+    def test_a_movement_of_the_users_ends_it_while_the_outputs_keep_changing(self):
+        # An output that flaps every 200 ms: the server moves the pointer off the
+        # monitor it takes away, and that is no movement; one pixel moved by a device
+        # (XTest's, as a mouse's) is one, flapping or not.
+        both, one = [(1280, 1024, 0, 0), (1280, 1024, 1280, 0)], [(1024, 768, 0, 0)]
+        self.layout(both)
+        process, _ = self.start("divor", (2000, 900))
+        stop = threading.Event()
+
+        def flap():
+            while not stop.is_set():
+                for outputs in (one, both):
+                    self.x.set_outputs(outputs)
+                    time.sleep(0.2)
+
+        flapping = threading.Thread(target=flap)
+        flapping.start()
+        try:
+            time.sleep(3.0)
+            self.assertIsNone(process.poll(), "ended as the outputs changed")
+            self.x.x("xdotool", "mousemove_relative", "--", "-1", "0")
+            self.assertTrue(self.x.ended_within(process, 1.0), "a movement did not end it")
+        finally:
+            stop.set()
+            flapping.join()
+        self.layout(LAYOUTS["two monitors"])
 
 
 if __name__ == "__main__":
