@@ -1,7 +1,8 @@
 // The previous-instance test against what else may hold or flood its name: a copy
 // that has bound the name but not yet listens, a queue of connections left behind, a
-// name that another process binds and never listens on, and every name so held; and
-// another user holding the instance and sound names in each way it may.
+// name that another process binds and never listens on, every name so held, and a
+// name let go; another user holding the instance and sound names in each way it may;
+// and the sound as copies come and go.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -9,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -17,10 +19,21 @@
 #include <vector>
 
 #include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_window.h"
+#include "scenes/divor/scene.h"
 
 namespace {
 
 using platform::sdl::SdlSystem;
+
+class NoEvents final : public platform::EventSink {
+ public:
+  void Form_Activate() override {}
+  void Form_KeyDown(int16_t, int16_t) override {}
+  void Form_MouseDown(int16_t, int16_t, float, float) override {}
+  void Form_MouseMove(int16_t, int16_t, float, float) override {}
+  void Timer2_Timer() override {}
+};
 
 // A name of this test's own, as the programs form theirs.
 std::string Program(const char* what) { return std::string("instance-test-") + what + "-" + std::to_string(getpid()); }
@@ -114,6 +127,49 @@ TEST(PrevInstance, ACopyIsFoundWhenOthersHoldEveryName) {
   kill(copy, SIGKILL);
   waitpid(copy, nullptr, 0);
   for (int fd : squatters) close(fd);
+}
+
+// The sockets this process has open, by descriptor.
+std::vector<int> Sockets() {
+  std::vector<int> found;
+  for (int fd = 0; fd < 1024; ++fd) {
+    char link[64] = {};
+    if (readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1) > 0 &&
+        std::strncmp(link, "socket:", 7) == 0)
+      found.push_back(fd);
+  }
+  return found;
+}
+
+// Once a program has let its name go, nothing answers for it: a socket opened later
+// under the same descriptor keeps the connections waiting on it.
+TEST(PrevInstance, ANameLetGoIsAnsweredNoMore) {
+  int held = -1;
+  {
+    const std::vector<int> before = Sockets();
+    SdlSystem first(Program("let-go"), false);
+    ASSERT_FALSE(first.PrevInstance());
+    for (int fd : Sockets())
+      if (std::find(before.begin(), before.end(), fd) == before.end()) held = fd;
+    ASSERT_GE(held, 0);
+  }
+  socklen_t size;
+  const sockaddr_un address = Abstract(Program("later"), &size);
+  const int later = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  ASSERT_EQ(bind(later, reinterpret_cast<const sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(later, 4), 0);
+  if (later != held) {  // the lowest free descriptor, unless another was freed before it
+    ASSERT_EQ(dup2(later, held), held);
+    close(later);
+  }
+  const int client = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(connect(client, reinterpret_cast<const sockaddr*>(&address), size), 0);
+  platform::sdl::AnswerOtherCopies();
+  const int waiting = accept(held, nullptr, nullptr);
+  EXPECT_GE(waiting, 0) << "a connection to a later socket was taken in the program's name";
+  if (waiting >= 0) close(waiting);
+  close(client);
+  close(held);
 }
 
 }  // namespace
@@ -287,6 +343,38 @@ TEST(SoundClaim, ACopyThatCannotPlayLetsTheSoundGo) {
   unlink(wave);
   if (old_driver) setenv("SDL_AUDIODRIVER", restore.c_str(), 1);
   else unsetenv("SDL_AUDIODRIVER");
+  unsetenv("WAYLAND_DISPLAY");
+}
+
+// The copy that played has gone just as the host takes this copy's window away: on
+// its way out, this copy takes neither the sound nor an audio device.
+TEST(SoundClaim, ACopyOnItsWayOutTakesNoSound) {
+  const std::string display = ":ending-" + std::to_string(getpid());
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  setenv("WAYLAND_DISPLAY", display.c_str(), 1);
+  unsetenv("DISPLAY");
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  const std::string name = SoundName(display, unsigned(getuid()));
+  const int playing = ClaimSound(name);  // the copy that plays
+  ASSERT_GE(playing, 0);
+  {
+    platform::MemoryBudget budget;
+    platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true);
+    media.sndPlaySound("/tmp/walk.wav", platform::SND_ASYNC | platform::SND_LOOP);  // silent for now
+    NoEvents sink;
+    platform::sdl::SdlWindow window(scenes::divor::kScene.layout, sink, "/tmp", budget, 0, &media);
+    close(playing);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    EXPECT_EQ(window.DoEvents(), 0);
+    const int claim = ClaimSound(name);
+    EXPECT_GE(claim, 0) << "a copy on its way out took the sound";
+    if (claim >= 0) close(claim);
+    EXPECT_FALSE(SDL_WasInit(SDL_INIT_AUDIO)) << "a copy on its way out opened an audio device";
+  }
+  SDL_Quit();
   unsetenv("WAYLAND_DISPLAY");
 }
 

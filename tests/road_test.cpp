@@ -157,12 +157,14 @@ using platform::MonitorPlan;
 using platform::PlanMonitors;
 
 const Monitor kDesktop{0, 0, 3200, 1224, false};
+const Monitor kFormNow{0, 0, 1024, 768, false};  // where the form stands before
 
 struct Layout {
   const char* what;
   std::vector<Monitor> monitors;
   Monitor form;
   std::vector<Monitor> covers;
+  Monitor desktop = kDesktop;  // as the window system tells it
 };
 
 const Layout kLayouts[] = {
@@ -204,6 +206,7 @@ const Layout kLayouts[] = {
      {0, 0, 1920, 1080},
      {}},
     {"none at all: the whole desktop", {}, kDesktop, {}},
+    {"none, and no size of the desktop told: the form stays where it is", {}, kFormNow, {}, {}},
 };
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.what; }
@@ -216,7 +219,7 @@ void ExpectSamePlace(const Monitor& got, const Monitor& want, const char* what) 
 class MonitorLayouts : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(MonitorLayouts, TheFormTakesOneMonitorAndEveryOtherIsCovered) {
-  const MonitorPlan plan = PlanMonitors(GetParam().monitors, kDesktop);
+  const MonitorPlan plan = PlanMonitors(GetParam().monitors, GetParam().desktop, kFormNow);
   ExpectSamePlace(plan.form, GetParam().form, GetParam().what);
   ASSERT_EQ(plan.covers.size(), GetParam().covers.size()) << GetParam().what;
   for (size_t i = 0; i < plan.covers.size(); ++i) ExpectSamePlace(plan.covers[i], GetParam().covers[i], GetParam().what);

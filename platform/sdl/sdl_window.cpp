@@ -227,21 +227,16 @@ std::vector<Monitor> SdlWindow::Monitors() const {
 // itself, by the full-screen state they ask for. Elsewhere each is full screen on
 // the output it was made on, and the form stays where it is.
 void SdlWindow::FollowMonitors() {
-  // Where neither the window system nor SDL can tell the monitors, the form stays
-  // where it is.
   SDL_Rect desktop{};
-  if (SDL_GetDisplayBounds(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
-    SDL_GetWindowPosition(window_, &desktop.x, &desktop.y);
-    SDL_GetWindowSize(window_, &desktop.w, &desktop.h);
-  }
-  const MonitorPlan plan = PlanMonitors(Monitors(), {desktop.x, desktop.y, desktop.w, desktop.h});
+  if (SDL_GetDisplayBounds(0, &desktop) != 0) desktop = {};
+  Monitor form;
+  SDL_GetWindowPosition(window_, &form.x, &form.y);
+  SDL_GetWindowSize(window_, &form.w, &form.h);
+  const MonitorPlan plan = PlanMonitors(Monitors(), {desktop.x, desktop.y, desktop.w, desktop.h}, form);
   const bool x11 = IsX11();
   if (x11) {
-    int x = 0, y = 0, w = 0, h = 0;
-    SDL_GetWindowPosition(window_, &x, &y);
-    SDL_GetWindowSize(window_, &w, &h);
-    if (x != plan.form.x || y != plan.form.y) SDL_SetWindowPosition(window_, plan.form.x, plan.form.y);
-    if (w != plan.form.w || h != plan.form.h) SDL_SetWindowSize(window_, plan.form.w, plan.form.h);
+    if (form.x != plan.form.x || form.y != plan.form.y) SDL_SetWindowPosition(window_, plan.form.x, plan.form.y);
+    if (form.w != plan.form.w || form.h != plan.form.h) SDL_SetWindowSize(window_, plan.form.w, plan.form.h);
   }
   while (covers_.size() > plan.covers.size()) {
     SDL_DestroyWindow(covers_.back().window);

@@ -5,13 +5,13 @@
 
 namespace platform {
 
-MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& whole_desktop) {
+MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& whole_desktop, const Monitor& form_now) {
   std::vector<Monitor> usable;
   for (const Monitor& monitor : monitors)
     if (monitor.w > 0 && monitor.h > 0) usable.push_back(monitor);
   MonitorPlan plan;
   if (usable.empty()) {
-    plan.form = whole_desktop;
+    plan.form = whole_desktop.w > 0 && whole_desktop.h > 0 ? whole_desktop : form_now;
     return plan;
   }
   auto form = std::find_if(usable.begin(), usable.end(), [](const Monitor& m) { return m.primary; });

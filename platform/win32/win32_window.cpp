@@ -236,9 +236,10 @@ Win32Window::~Win32Window() {
 // are; a cover that could not be made is tried again at the next change.
 void Win32Window::FollowMonitors() {
   const Monitor desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), true};
-  const MonitorPlan plan = PlanMonitors(Monitors(), desktop);
   RECT form;
   GetWindowRect(hwnd_, &form);
+  const MonitorPlan plan =
+      PlanMonitors(Monitors(), desktop, {form.left, form.top, form.right - form.left, form.bottom - form.top});
   if (form.left != plan.form.x || form.top != plan.form.y || form.right - form.left != plan.form.w ||
       form.bottom - form.top != plan.form.h)
     SetWindowPos(hwnd_, nullptr, plan.form.x, plan.form.y, plan.form.w, plan.form.h, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -197,7 +197,7 @@ TEST(Monitors, TheSystemsListHasOnePrimaryThatThePlanGivesTheForm) {
   const std::vector<Monitor> monitors = Monitors();
   ASSERT_FALSE(monitors.empty());
   EXPECT_EQ(std::count_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; }), 1);
-  const MonitorPlan plan = PlanMonitors(monitors, {});
+  const MonitorPlan plan = PlanMonitors(monitors, {}, {});
   EXPECT_TRUE(plan.form.primary);
   EXPECT_EQ(plan.covers.size(), monitors.size() - 1);
 }
