@@ -18,7 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/name_claim.h"
+#include "platform/sdl/sdl_media.h"
+#include "platform/sdl/sdl_system.h"
 #include "platform/sdl/sdl_window.h"
 #include "scenes/divor/scene.h"
 
@@ -81,9 +83,9 @@ TEST(PrevInstance, AQueueFilledAgainstTheHolderDoesNotHideIt) {
       break;
     }
     flood.push_back(fd);
-    if (i % 64 == 0) platform::sdl::AnswerOtherCopies();  // the holder's steps
+    if (i % 64 == 0) first.Step(0, false);  // the holder's steps
   }
-  platform::sdl::AnswerOtherCopies();
+  first.Step(0, false);
   SdlSystem second(program, false);
   EXPECT_TRUE(second.PrevInstance());
   for (int fd : flood) close(fd);
@@ -141,18 +143,17 @@ std::vector<int> Sockets() {
   return found;
 }
 
-// Once a program has let its name go, nothing answers for it: a socket opened later
+// Once a claim has let its name go, it answers nothing more: a socket opened later
 // under the same descriptor keeps the connections waiting on it.
 TEST(PrevInstance, ANameLetGoIsAnsweredNoMore) {
   int held = -1;
-  {
-    const std::vector<int> before = Sockets();
-    SdlSystem first(Program("let-go"), false);
-    ASSERT_FALSE(first.PrevInstance());
-    for (int fd : Sockets())
-      if (std::find(before.begin(), before.end(), fd) == before.end()) held = fd;
-    ASSERT_GE(held, 0);
-  }
+  const std::vector<int> before = Sockets();
+  platform::sdl::NameClaim claim = platform::sdl::NameClaim::Claim(Program("let-go"), 1, 0);
+  ASSERT_TRUE(claim.Held());
+  for (int fd : Sockets())
+    if (std::find(before.begin(), before.end(), fd) == before.end()) held = fd;
+  ASSERT_GE(held, 0);
+  claim.Release();
   socklen_t size;
   const sockaddr_un address = Abstract(Program("later"), &size);
   const int later = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
@@ -164,7 +165,7 @@ TEST(PrevInstance, ANameLetGoIsAnsweredNoMore) {
   }
   const int client = socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_EQ(connect(client, reinterpret_cast<const sockaddr*>(&address), size), 0);
-  platform::sdl::AnswerOtherCopies();
+  claim.Answer();
   const int waiting = accept(held, nullptr, nullptr);
   EXPECT_GE(waiting, 0) << "a connection to a later socket was taken in the program's name";
   if (waiting >= 0) close(waiting);
@@ -178,6 +179,8 @@ TEST(PrevInstance, ANameLetGoIsAnsweredNoMore) {
 namespace {
 
 using platform::sdl::ClaimSound;
+using platform::sdl::NameClaim;
+constexpr NameClaim::Outcome kHeldByThisUser = NameClaim::Outcome::kHeldByThisUser;
 using platform::sdl::SoundName;
 
 TEST(SoundClaim, OneNamePerUserAndDisplayWhateverItsScreen) {
@@ -192,22 +195,20 @@ TEST(SoundClaim, OneNamePerUserAndDisplayWhateverItsScreen) {
 
 TEST(SoundClaim, OneHolderAtATimeAndTheNextOnceItHasGone) {
   const std::string name = SoundName(":sound-test-" + std::to_string(getpid()), unsigned(getuid()));
-  const int first = ClaimSound(name);
-  ASSERT_GE(first, 0);
-  EXPECT_EQ(ClaimSound(name), -1);
+  NameClaim first = ClaimSound(name);
+  ASSERT_TRUE(first.Held());
+  EXPECT_EQ(ClaimSound(name).outcome(), kHeldByThisUser);
   // A holder that dies releases it with its process.
   const pid_t child = fork();
   if (child == 0) {
-    close(first);
-    _exit(ClaimSound(name) >= 0 ? 1 : 0);
+    first.Release();
+    _exit(ClaimSound(name).Held() ? 1 : 0);
   }
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 0) << "a second process claimed a held sound";
-  close(first);
-  const int second = ClaimSound(name);
-  EXPECT_GE(second, 0);
-  close(second);
+  first.Release();
+  EXPECT_TRUE(ClaimSound(name).Held());
 }
 
 // A name bound by a process that never listens: the sound is held under the next
@@ -219,15 +220,14 @@ TEST(SoundClaim, ANameBoundByAProcessThatNeverListensIsPassedOver) {
   const sockaddr_un address = Abstract(name, &size);
   const int squatter = socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_EQ(bind(squatter, reinterpret_cast<const sockaddr*>(&address), size), 0);
-  const int first = ClaimSound(name);
-  ASSERT_GE(first, 0) << "a name bound by a process that never listens silenced the sound";
-  EXPECT_EQ(ClaimSound(name), -1) << "a second copy took the sound";
+  NameClaim first = ClaimSound(name);
+  ASSERT_TRUE(first.Held()) << "a name bound by a process that never listens silenced the sound";
+  EXPECT_EQ(ClaimSound(name).outcome(), kHeldByThisUser) << "a second copy took the sound";
   close(squatter);
-  EXPECT_EQ(ClaimSound(name), -1) << "a copy took the freed first name while the next held the sound";
-  close(first);
-  const int next = ClaimSound(name);
-  EXPECT_GE(next, 0);
-  close(next);
+  EXPECT_EQ(ClaimSound(name).outcome(), kHeldByThisUser)
+      << "a copy took the freed first name while the next held the sound";
+  first.Release();
+  EXPECT_TRUE(ClaimSound(name).Held());
 }
 
 // Another user's process, uid 65534, holding names as it pleases: listening and
@@ -305,10 +305,9 @@ TEST_P(AnotherUser, HoldingTheFirstNamesNeitherStopsAProgramNorSilencesItNorEver
     SdlSystem first(program, false), second(program, false);
     EXPECT_FALSE(first.PrevInstance()) << "another user's name stopped a direct run";
     EXPECT_TRUE(second.PrevInstance()) << "a second copy missed the first";
-    const int claim = ClaimSound(sound);
-    EXPECT_GE(claim, 0) << "another user's name silenced the sound";
-    EXPECT_EQ(ClaimSound(sound), -1) << "a second copy took the sound";
-    if (claim >= 0) close(claim);
+    const NameClaim claim = ClaimSound(sound);
+    EXPECT_TRUE(claim.Held()) << "another user's name silenced the sound";
+    EXPECT_EQ(ClaimSound(sound).outcome(), kHeldByThisUser) << "a second copy took the sound";
   }
   {
     // Every sound name: none decides, and the copy plays. (With every instance name
@@ -316,7 +315,8 @@ TEST_P(AnotherUser, HoldingTheFirstNamesNeitherStopsAProgramNorSilencesItNorEver
     const std::string sound = SoundName(":other-all-" + tag, unsigned(getuid()));
     OtherUser other(Slots(sound, 4), GetParam());
     ASSERT_TRUE(other.ok()) << "the other user could not hold the names";
-    EXPECT_EQ(ClaimSound(sound), platform::sdl::kSoundUnclaimed) << "another user's names silenced the sound";
+    EXPECT_EQ(ClaimSound(sound).outcome(), NameClaim::Outcome::kHeldByOthers)
+        << "another user's names silenced the sound";
   }
 }
 
@@ -336,9 +336,7 @@ TEST(SoundClaim, ACopyThatCannotPlayLetsTheSoundGo) {
     platform::MemoryBudget budget;
     platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true);
     EXPECT_FALSE(media.sndPlaySound(wave, platform::SND_ASYNC | platform::SND_LOOP));
-    const int claim = ClaimSound(SoundName(display, unsigned(getuid())));
-    EXPECT_GE(claim, 0) << "a copy that cannot play kept the sound";
-    if (claim >= 0) close(claim);
+    EXPECT_TRUE(ClaimSound(SoundName(display, unsigned(getuid()))).Held()) << "a copy that cannot play kept the sound";
   }
   unlink(wave);
   if (old_driver) setenv("SDL_AUDIODRIVER", restore.c_str(), 1);
@@ -356,22 +354,20 @@ TEST(SoundClaim, ACopyOnItsWayOutTakesNoSound) {
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
   ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
   const std::string name = SoundName(display, unsigned(getuid()));
-  const int playing = ClaimSound(name);  // the copy that plays
-  ASSERT_GE(playing, 0);
+  NameClaim playing = ClaimSound(name);  // the copy that plays
+  ASSERT_TRUE(playing.Held());
   {
     platform::MemoryBudget budget;
     platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true);
     media.sndPlaySound("/tmp/walk.wav", platform::SND_ASYNC | platform::SND_LOOP);  // silent for now
     NoEvents sink;
-    platform::sdl::SdlWindow window(scenes::divor::kScene.layout, sink, "/tmp", budget, 0, &media);
-    close(playing);
+    platform::sdl::SdlWindow window(scenes::divor::kScene.layout, sink, "/tmp", budget, 0, {&media});
+    playing.Release();
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
     EXPECT_EQ(window.DoEvents(), 0);
-    const int claim = ClaimSound(name);
-    EXPECT_GE(claim, 0) << "a copy on its way out took the sound";
-    if (claim >= 0) close(claim);
+    EXPECT_TRUE(ClaimSound(name).Held()) << "a copy on its way out took the sound";
     EXPECT_FALSE(SDL_WasInit(SDL_INIT_AUDIO)) << "a copy on its way out opened an audio device";
   }
   SDL_Quit();

@@ -7,7 +7,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_x11.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_process.h"
 #include "platform/sdl/sdl_window.h"
 
 namespace platform::sdl {

@@ -1,5 +1,8 @@
 // The media command strings and the wave-sound call over SDL2_mixer.
 // Implements: SdlMedia (Media, and the music device under the command interpreter).
+#include "platform/sdl/sdl_media.h"
+
+#include <SDL.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +13,7 @@
 
 #include "platform/shared/host_path.h"
 #include "platform/shared/small_file.h"
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_process.h"
 #include "platform/shared/sound/sound_check.h"
 
 namespace platform::sdl {
@@ -56,25 +59,26 @@ SdlMedia::SdlMedia(std::string app_path, MemoryBudget& budget, bool shared)
 
 SdlMedia::~SdlMedia() { Shutdown(); }
 
+// A copy plays where it holds the display's sound, and where other users hold every
+// name of it and none can decide.
+bool SdlMedia::Claimed() const {
+  return !shared_ || sound_.Held() || sound_.outcome() == NameClaim::Outcome::kHeldByOthers;
+}
+
 bool SdlMedia::Speaking() {
-  if (!shared_ || claim_ >= 0 || claim_ == kSoundUnclaimed) return true;
+  if (Claimed()) return true;
   if (audio_ == Audio::kFailed) return false;  // it let the sound go, for a copy that can play
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  claim_ = ClaimSound(SoundName(display && *display ? display : wayland ? wayland : "", unsigned(getuid())));
-  return claim_ >= 0 || claim_ == kSoundUnclaimed;
+  sound_ = ClaimSound(SoundName(display && *display ? display : wayland ? wayland : "", unsigned(getuid())));
+  return Claimed();
 }
 
-void SdlMedia::LetSoundGo() {
-  if (claim_ >= 0) close(claim_);
-  claim_ = -1;
-}
+void SdlMedia::LetSoundGo() { sound_.Release(); }
 
-void SdlMedia::Step(uint64_t now_ms) {
-  AnswerConnections(claim_);
-  if (!shared_ || claim_ >= 0 || claim_ == kSoundUnclaimed || (wanted_song_ == 0 && wanted_wave_.empty()) ||
-      now_ms < next_claim_ms_)
-    return;
+void SdlMedia::Step(uint64_t now_ms, bool ending) {
+  sound_.Answer();
+  if (ending || Claimed() || (wanted_song_ == 0 && wanted_wave_.empty()) || now_ms < next_claim_ms_) return;
   next_claim_ms_ = now_ms + kClaimEveryMs;
   if (!Speaking()) return;
   // The copy that played has gone: this one's own sound starts, from its start.

@@ -7,8 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_media.h"
+#include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_system.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/shared/memory_budget.h"
+#include "platform/shared/std_random.h"
 
 namespace platform::sdl {
 
@@ -78,7 +82,8 @@ SdlPlatform::SdlPlatform(std::string_view program_name)
 }
 
 SdlPlatform::~SdlPlatform() {
-  // The end of a program that returned (a second copy): nothing here may keep it.
+  // The programs end through EndProcess, never here: the platform is taken down only
+  // where a benchmark made it. Even so nothing here may keep the process.
   ArmBackstop();
   parts_->media.Shutdown();
   TTF_Quit();
@@ -86,8 +91,9 @@ SdlPlatform::~SdlPlatform() {
 }
 
 std::unique_ptr<Window> SdlPlatform::CreateForm(const FormLayout& layout, EventSink& sink) {
+  // Each step answers other copies first, then gives the sound its turn.
   return std::make_unique<SdlWindow>(layout, sink, parts_->system.AppPath(), parts_->budget, parts_->host_window,
-                                     &parts_->media);
+                                     std::vector<StepChore*>{&parts_->system, &parts_->media});
 }
 
 Pointer& SdlPlatform::pointer() { return parts_->pointer; }

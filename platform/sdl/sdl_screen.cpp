@@ -11,7 +11,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_x11.h"
 
 namespace platform::sdl {
 

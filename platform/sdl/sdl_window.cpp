@@ -3,12 +3,12 @@
 #include "platform/sdl/sdl_window.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "platform/shared/host_path.h"
 #include "platform/shared/small_file.h"
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_x11.h"
 
 namespace platform::sdl {
 
@@ -111,10 +111,10 @@ void SdlSprite::Draw(uint64_t now_ms) {
 // --- the window ---
 
 SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
-                     MemoryBudget& budget, uintptr_t host_window, SdlMedia* media)
+                     MemoryBudget& budget, uintptr_t host_window, std::vector<StepChore*> chores)
     : state_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
       timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled),
-      hosted_(host_window != 0), media_(media) {
+      hosted_(host_window != 0), chores_(std::move(chores)) {
   if (hosted_) {
     window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(host_window));
     if (!window_) {
@@ -440,15 +440,14 @@ int16_t SdlWindow::DoEvents() {
   // A signal to end, or a window that vanished, closes the window; nothing is drawn
   // into a window that is gone.
   if (EndRequested() || WindowLost()) state_.Unload();
-  AnswerOtherCopies();
   if (!state_.BeginStep()) return state_.EndStep();
   SDL_Event event;
   while (state_.loaded() && SDL_PollEvent(&event)) Dispatch(event);
   if (EndRequested() || WindowLost()) state_.Unload();
   const uint64_t now = SDL_GetTicks64();
   if (state_.loaded()) FollowChangingMonitors(now);
-  // A copy on its way out takes nothing new: no sound, no audio device.
-  if (media_ && state_.loaded() && !EndRequested()) media_->Step(now);
+  const bool ending = !state_.loaded() || EndRequested();
+  for (StepChore* chore : chores_) chore->Step(now, ending);
   if (state_.loaded() && timer_enabled_ && timer_.Due(now)) state_.Tick();
   if (state_.loaded()) {
     Compose(now);

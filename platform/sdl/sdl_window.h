@@ -11,6 +11,7 @@
 
 #include "platform/shared/monitor_plan.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/sdl/step_chore.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"
@@ -61,17 +62,15 @@ class SdlLabel final : public Label {
   Picture text_;  // the caption in white; tinted to ForeColor when drawn
 };
 
-class SdlMedia;
-
 class SdlWindow final : public Window {
  public:
   // The form covers the primary monitor, and a black window each other one; both
   // follow the monitors as they change. With a host window (an X window id, as
   // XScreenSaver hands one over) the form draws into it at its size and leaves its
-  // input, its pointer and the other monitors to the host. Each step gives media
-  // its turn, where there is one.
+  // input, its pointer and the other monitors to the host. Each step gives each of
+  // the platform's chores its turn, in order.
   SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path, MemoryBudget& budget,
-            uintptr_t host_window = 0, SdlMedia* media = nullptr);
+            uintptr_t host_window = 0, std::vector<StepChore*> chores = {});
   ~SdlWindow() override;
 
   Canvas& canvas() override { return canvas_; }
@@ -122,7 +121,7 @@ class SdlWindow final : public Window {
   bool hosted_ = false;
   bool shown_ = false;
   bool monitors_changed_ = false;
-  SdlMedia* media_;
+  std::vector<StepChore*> chores_;
   struct Cover {
     SDL_Window* window;
     Monitor place;

@@ -22,7 +22,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/sdl/sdl_parts.h"
+#include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_x11.h"
 
 namespace platform::sdl {
 

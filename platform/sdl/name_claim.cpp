@@ -1,0 +1,201 @@
+// Names held by one process of a user at a time. Implements what name_claim.h
+// declares.
+#include "platform/sdl/name_claim.h"
+
+#include <dirent.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace platform::sdl {
+
+namespace {
+
+sockaddr_un AbstractName(const std::string& name, socklen_t* size) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const size_t length = std::min(name.size(), sizeof address.sun_path - 1);
+  std::memcpy(address.sun_path + 1, name.data(), length);
+  *size = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + length);
+  return address;
+}
+
+// The names tried in turn, in case other users hold the first ones.
+constexpr int kSlots = 4;
+
+std::string Slot(const std::string& name, int slot) {
+  return slot == 0 ? name : name + "." + std::to_string(slot);
+}
+
+// The listening socket holding name, or -1 where it is taken.
+int Hold(const std::string& name) {
+  socklen_t size;
+  const sockaddr_un address = AbstractName(name, &size);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  // The kernel keeps the holder's credentials for whoever connects.
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, SOMAXCONN) == 0)
+    return fd;
+  close(fd);
+  return -1;
+}
+
+enum class Holder { kThisUser, kOtherUser };
+
+// The inodes of the sockets bound to the abstract name, as the kernel lists them for
+// every user.
+std::vector<std::string> SocketInodes(const std::string& name) {
+  std::vector<std::string> inodes;
+  std::FILE* table = std::fopen("/proc/net/unix", "re");
+  if (!table) return inodes;
+  const std::string path = "@" + name;
+  char line[512];
+  while (std::fgets(line, sizeof line, table)) {
+    // Num RefCount Protocol Flags Type St Inode Path
+    char inode[32], bound[256];
+    if (std::sscanf(line, "%*s %*s %*s %*s %*s %*s %31s %255s", inode, bound) == 2 && path == bound)
+      inodes.push_back(inode);
+  }
+  std::fclose(table);
+  return inodes;
+}
+
+// Whether a process of this user has one of the sockets bound to name open: what no
+// other user can forge, whatever it binds, and whether or not it listens.
+bool HeldByThisUser(const std::string& name) {
+  std::vector<std::string> targets;
+  for (const std::string& inode : SocketInodes(name)) targets.push_back("socket:[" + inode + "]");
+  if (targets.empty()) return false;
+  DIR* processes = opendir("/proc");
+  if (!processes) return false;
+  bool found = false;
+  while (!found) {
+    const dirent* entry = readdir(processes);
+    if (!entry) break;
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    const std::string process = "/proc/" + std::string(entry->d_name);
+    struct stat owner;
+    if (stat(process.c_str(), &owner) != 0 || owner.st_uid != getuid()) continue;
+    DIR* fds = opendir((process + "/fd").c_str());
+    if (!fds) continue;
+    while (const dirent* fd = readdir(fds)) {
+      char target[64];
+      const ssize_t n = readlinkat(dirfd(fds), fd->d_name, target, sizeof target - 1);
+      if (n <= 0) continue;
+      target[n] = '\0';
+      if (std::find(targets.begin(), targets.end(), target) != targets.end()) {
+        found = true;
+        break;
+      }
+    }
+    closedir(fds);
+  }
+  closedir(processes);
+  return found;
+}
+
+// Who holds name. A connection that succeeds tells the holder's user, from the
+// kernel. One that does not (the holder does not listen, or its queue is full) is
+// settled by who has the socket open: a name that another user binds, jams or
+// floods is another user's. A socket of this user's that refuses may be a copy
+// between its bind and its listen, and is asked again, asks times, pause_us apart:
+// still refusing then, it is a process of this user that is no copy and never
+// listens. A full queue of this user's socket is a copy's, which empties it at its
+// next step. A name nobody holds is nobody's and is asked once.
+Holder HolderOf(const std::string& name, int asks, unsigned pause_us) {
+  socklen_t size;
+  const sockaddr_un address = AbstractName(name, &size);
+  for (int ask = 0; ask < asks; ++ask) {
+    if (ask > 0) usleep(pause_us);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return Holder::kOtherUser;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
+      ucred peer{};
+      socklen_t length = sizeof peer;
+      const bool ours = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
+      close(fd);
+      return ours ? Holder::kThisUser : Holder::kOtherUser;
+    }
+    const int error = errno;
+    close(fd);
+    if ((error != ECONNREFUSED && error != EAGAIN) || !HeldByThisUser(name)) return Holder::kOtherUser;
+    if (error == EAGAIN) return Holder::kThisUser;
+  }
+  return Holder::kOtherUser;
+}
+
+}  // namespace
+
+NameClaim NameClaim::Claim(const std::string& name, int asks, unsigned pause_us) {
+  NameClaim claim;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    const std::string slot_name = Slot(name, slot);
+    const int fd = Hold(slot_name);
+    if (fd < 0) {
+      if (HolderOf(slot_name, asks, pause_us) == Holder::kThisUser) {
+        claim.outcome_ = Outcome::kHeldByThisUser;
+        return claim;
+      }
+      continue;
+    }
+    for (int later = slot + 1; later < kSlots; ++later) {
+      if (HolderOf(Slot(name, later), 1, 0) == Holder::kThisUser) {
+        close(fd);
+        claim.outcome_ = Outcome::kHeldByThisUser;
+        return claim;
+      }
+    }
+    claim.fd_ = fd;
+    claim.outcome_ = Outcome::kHeld;
+    return claim;
+  }
+  claim.outcome_ = Outcome::kHeldByOthers;
+  return claim;
+}
+
+NameClaim::NameClaim(NameClaim&& other) noexcept : fd_(other.fd_), outcome_(other.outcome_) {
+  other.fd_ = -1;
+  other.outcome_ = Outcome::kNotClaimed;
+}
+
+NameClaim& NameClaim::operator=(NameClaim&& other) noexcept {
+  if (this != &other) {
+    Release();
+    fd_ = other.fd_;
+    outcome_ = other.outcome_;
+    other.fd_ = -1;
+    other.outcome_ = Outcome::kNotClaimed;
+  }
+  return *this;
+}
+
+void NameClaim::Answer() const {
+  if (fd_ < 0) return;
+  for (int copy; (copy = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) close(copy);
+}
+
+void NameClaim::Release() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  outcome_ = Outcome::kNotClaimed;
+}
+
+std::string SoundName(std::string_view display, unsigned uid) {
+  // A display's screen number does not make it another display.
+  const size_t colon = display.rfind(':');
+  const size_t dot = display.find('.', colon == std::string_view::npos ? 0 : colon);
+  if (colon != std::string_view::npos && dot != std::string_view::npos) display = display.substr(0, dot);
+  return "dotfall.sound." + std::to_string(uid) + "." + std::string(display);
+}
+
+NameClaim ClaimSound(const std::string& name) { return NameClaim::Claim(name, 4, 1000); }
+
+}  // namespace platform::sdl
