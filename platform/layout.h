@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 #include <variant>
@@ -13,6 +14,14 @@
 namespace platform {
 
 constexpr int kTwipsPerPixel = 15;
+
+// The pixel of a 96-DPI display that holds a place in twips: rounded down, also left
+// of and above the window, where a sprite walks in from. Exact for every value, as
+// the floor of the whole twips divided by 15.
+inline int TwipsToPx(float twips) {
+  const int whole = int(std::floor(twips));
+  return whole >= 0 ? whole / kTwipsPerPixel : -((kTwipsPerPixel - 1 - whole) / kTwipsPerPixel);
+}
 
 struct Rect {
   float left, top, width, height;  // twips

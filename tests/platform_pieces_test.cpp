@@ -4,6 +4,7 @@
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
+#include "platform/layout.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/host_path.h"
 #include "platform/shared/pointer_moves.h"
@@ -55,6 +56,15 @@ TEST(Canvas, ResizingKeepsWhatOverlapsAndFillsTheRest) {
   EXPECT_EQ(canvas.Pixel(2, 0), 0xFF112233u);
   canvas.Resize(2, 2, 0xFF000000);
   EXPECT_EQ(canvas.Pixel(1, 1), 0xFF000000u);  // the blue point was cut off
+}
+
+TEST(TwipsToPx, ThePixelHoldingAPlaceRoundedDownOnBothSidesOfZero) {
+  const struct {
+    float twips;
+    int px;
+  } cases[] = {{0.0f, 0}, {14.999999f, 0}, {15.0f, 1}, {44.99999f, 2}, {-0.0f, 0}, {-1e-45f, -1},
+               {-0.5f, -1}, {-15.0f, -1}, {-15.01f, -2}, {-1500.0f, -100}, {28800.0f, 1920}};
+  for (const auto& c : cases) EXPECT_EQ(platform::TwipsToPx(c.twips), c.px) << c.twips << " twips";
 }
 
 TEST(Colour, ComponentsAbove255CountAs255) {

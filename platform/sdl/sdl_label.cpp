@@ -63,7 +63,7 @@ SdlLabel::SdlLabel(Screen& screen, const LabelLayout& layout, int scale)
     return;
   }
   // Drawn at the display's own density: at scale k, k times as tall, not stretched.
-  TTF_Font* font = OpenFitting(file, index, int(place_.height) / kTwipsPerPixel * scale);
+  TTF_Font* font = OpenFitting(file, index, TwipsToPx(place_.height) * scale);
   if (!font) {
     Report("banner font");
     return;
@@ -81,8 +81,8 @@ SdlLabel::SdlLabel(Screen& screen, const LabelLayout& layout, int scale)
 }
 
 void SdlLabel::Draw() {
-  const SDL_Rect rect{int(place_.left) / kTwipsPerPixel, int(place_.top) / kTwipsPerPixel,
-                      int(place_.width) / kTwipsPerPixel, int(place_.height) / kTwipsPerPixel};
+  const SDL_Rect rect{TwipsToPx(place_.left), TwipsToPx(place_.top), TwipsToPx(place_.width),
+                      TwipsToPx(place_.height)};
   screen_.Fill(rect, back_color_);
   if (!text_) return;
   // One line, clipped to the banner's rectangle.

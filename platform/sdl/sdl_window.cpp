@@ -20,8 +20,6 @@ Colour Resolve(Colour colour) {
   return colour;
 }
 
-int Px(float twips) { return int(std::floor(twips / float(kTwipsPerPixel))); }
-
 // Key, button and modifier codes as the handlers receive them.
 int16_t ShiftState(uint16_t mod) {
   return int16_t(((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_CTRL) ? 2 : 0) | ((mod & KMOD_ALT) ? 4 : 0));
@@ -78,7 +76,7 @@ void SdlSprite::SetPictureFile(const std::string& path) {
   const gif::Limits limits;
   // Only the part the control shows is kept: a picture larger than its control
   // costs no more than one of the control's size.
-  const gif::Keep keep{Px(width_), Px(height_)};
+  const gif::Keep keep{TwipsToPx(width_), TwipsToPx(height_)};
   std::optional<gif::Animation> loaded;
   if (const std::optional<gif::Admitted> file = gif::ReadAdmitted(host_path, limits, keep, budget_, &why))
     loaded = gif::Decode(file->bytes.data(), file->bytes.size(), limits, &why, keep);
@@ -100,7 +98,7 @@ void SdlSprite::SetPictureFile(const std::string& path) {
 }
 
 void SdlSprite::Draw(uint64_t now_ms) {
-  const SDL_Rect rect{Px(left_), Px(top_), Px(width_), Px(height_)};
+  const SDL_Rect rect{TwipsToPx(left_), TwipsToPx(top_), TwipsToPx(width_), TwipsToPx(height_)};
   screen_.Fill(rect, back_color_);
   if (frames_.empty()) return;
   const Picture& frame = frames_[animation_.FrameAt(now_ms - start_ms_)];

@@ -8,7 +8,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "platform/shared/density.h"
 #include "platform/shared/small_file.h"
@@ -21,11 +20,9 @@ constexpr wchar_t kClassName[] = L"Form1";
 constexpr wchar_t kCoverClassName[] = L"Cover";
 constexpr UINT_PTR kTimer2 = 2;
 
-int Px(float twips) { return int(std::floor(twips / float(kTwipsPerPixel))); }
-
 PixelRect PixelsOf(const Rect& place) {
-  const int x = Px(place.left), y = Px(place.top);
-  return {x, y, x + Px(place.width), y + Px(place.height)};
+  const int x = TwipsToPx(place.left), y = TwipsToPx(place.top);
+  return {x, y, x + TwipsToPx(place.width), y + TwipsToPx(place.height)};
 }
 
 int16_t ShiftState() {
@@ -119,7 +116,7 @@ Win32Sprite::Win32Sprite(const SpriteLayout& layout, MemoryBudget& budget)
 void Win32Sprite::SetPictureFile(const std::string& path) {
   std::string why;
   // Only the part the control shows is kept, as on every backend.
-  animation_ = LoadGif(path, {}, {Px(place_.width), Px(place_.height)}, budget_, &why);
+  animation_ = LoadGif(path, {}, {TwipsToPx(place_.width), TwipsToPx(place_.height)}, budget_, &why);
   if (!animation_ && !why.empty()) ReportRefused(path, why);
   start_ms_ = GetTickCount64();
 }
@@ -153,7 +150,7 @@ void Win32Label::Draw(HDC dc, int k) {
     if (font_) DeleteObject(font_);
     font_ = nullptr;
     font_k_ = k;
-    const int line = Px(place_.height) * k;
+    const int line = TwipsToPx(place_.height) * k;
     for (int size = line; size > 6 && !font_; --size) {
       HFONT font = CreateFontW(-size, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
                                CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
