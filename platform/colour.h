@@ -18,6 +18,11 @@ constexpr Colour RGB(int16_t red, int16_t green, int16_t blue) {
   return limit(red) + 256u * limit(green) + 65536u * limit(blue);
 }
 
+// The colour the standard scheme gives a system colour, where no system scheme is
+// asked (black: the only system colour the layouts name is the menu text's); an RGB
+// value stays itself.
+constexpr Colour InStandardScheme(Colour colour) { return (colour & kSystemColourFlag) ? kBlack : colour; }
+
 constexpr int RedOf(Colour c) { return int(c & 0xFF); }
 constexpr int GreenOf(Colour c) { return int((c >> 8) & 0xFF); }
 constexpr int BlueOf(Colour c) { return int((c >> 16) & 0xFF); }

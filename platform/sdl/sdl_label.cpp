@@ -1,5 +1,7 @@
 // The banner over SDL2_ttf, in a font that fontconfig finds for Simplified Chinese.
 // Implements: SdlLabel.
+#include "platform/sdl/sdl_label.h"
+
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 
@@ -7,7 +9,6 @@
 #include <cstdio>
 
 #include "platform/sdl/sdl_process.h"
-#include "platform/sdl/sdl_window.h"
 
 namespace platform::sdl {
 

@@ -1,24 +1,16 @@
 // Form1 over SDL. Implements: the window (creation from the layout, show, unload,
-// the event-processing step, presenting) and the animated picture control.
+// the event-processing step, presenting).
 #include "platform/sdl/sdl_window.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/shared/host_path.h"
-#include "platform/shared/small_file.h"
 #include "platform/sdl/sdl_process.h"
 #include "platform/sdl/sdl_x11.h"
 
 namespace platform::sdl {
 
 namespace {
-
-// The colour the standard scheme gives a system colour; an RGB value stays itself.
-Colour Resolve(Colour colour) {
-  if (colour & kSystemColourFlag) return kBlack;  // the standard scheme has black menu text
-  return colour;
-}
 
 // Key, button and modifier codes as the handlers receive them.
 int16_t ShiftState(uint16_t mod) {
@@ -59,58 +51,9 @@ int16_t Buttons(uint32_t state) {
 
 }  // namespace
 
-// --- the animated picture control ---
-
-// Of the saved properties only the back colour changes what is shown: the extents
-// repeat the layout's size, and appearance 0 and borderstyle 0 draw no frame.
-SdlSprite::SdlSprite(Screen& screen, MemoryBudget& budget, const SpriteLayout& layout, std::string app_path)
-    : screen_(screen), budget_(budget), app_path_(std::move(app_path)),
-      left_(layout.place.left), top_(layout.place.top), width_(layout.place.width),
-      height_(layout.place.height), back_color_(Resolve(layout.backcolor)) {}
-
-void SdlSprite::SetPictureFile(const std::string& path) {
-  frames_.clear();
-  animation_ = {};
-  std::string why;
-  const std::string host_path = HostPath(path, app_path_);
-  const gif::Limits limits;
-  // Only the part the control shows is kept: a picture larger than its control
-  // costs no more than one of the control's size.
-  const gif::Keep keep{TwipsToPx(width_), TwipsToPx(height_)};
-  std::optional<gif::Animation> loaded;
-  if (const std::optional<gif::Admitted> file = gif::ReadAdmitted(host_path, limits, keep, budget_, &why))
-    loaded = gif::Decode(file->bytes.data(), file->bytes.size(), limits, &why, keep);
-  if (!loaded) {
-    if (!why.empty()) ReportRefused(host_path, why);
-    return;
-  }
-  for (gif::Frame& frame : loaded->frames) {
-    Picture picture = screen_.MakePicture(frame.argb.data(), loaded->width, loaded->height, loaded->width * 4);
-    if (!picture) {
-      frames_.clear();
-      return;
-    }
-    frames_.push_back(std::move(picture));
-    std::vector<uint32_t>().swap(frame.argb);
-  }
-  animation_ = std::move(*loaded);
-  start_ms_ = SDL_GetTicks64();
-}
-
-void SdlSprite::Draw(uint64_t now_ms) {
-  const SDL_Rect rect{TwipsToPx(left_), TwipsToPx(top_), TwipsToPx(width_), TwipsToPx(height_)};
-  screen_.Fill(rect, back_color_);
-  if (frames_.empty()) return;
-  const Picture& frame = frames_[animation_.FrameAt(now_ms - start_ms_)];
-  const SDL_Rect source{0, 0, std::min(animation_.width, rect.w), std::min(animation_.height, rect.h)};
-  screen_.Draw(frame, source, rect.x, rect.y);
-}
-
-// --- the window ---
-
 SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::string& app_path,
                      MemoryBudget& budget, uintptr_t host_window, std::vector<StepChore*> chores)
-    : state_(sink), back_argb_(ToArgb(Resolve(layout.back_color))),
+    : state_(sink), back_argb_(ToArgb(InStandardScheme(layout.back_color))),
       timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled),
       hosted_(host_window != 0), chores_(std::move(chores)) {
   if (hosted_) {
@@ -190,7 +133,6 @@ void SdlWindow::SetIcon(const IconPicture& icon) {
 }
 
 SdlWindow::~SdlWindow() {
-  for (const Cover& cover : covers_) SDL_DestroyWindow(cover.window);
   sprites_.clear();
   label_.reset();
   screen_.reset();
@@ -220,10 +162,9 @@ std::vector<Monitor> SdlWindow::Monitors() const {
   return monitors;
 }
 
-// Places the form on its monitor and a cover on each other one, reusing the covers
-// there are. On X11 the windows are placed here; a window manager may place them
-// itself, by the full-screen state they ask for. Elsewhere each is full screen on
-// the output it was made on, and the form stays where it is.
+// Places the form on its monitor and a cover on each other one. On X11 the form is
+// placed here; a window manager may place it itself, by the full-screen state it
+// asks for. Elsewhere it is full screen on the output it was made on, and stays.
 void SdlWindow::FollowMonitors() {
   SDL_Rect desktop{};
   if (SDL_GetDisplayBounds(0, &desktop) != 0) desktop = {};
@@ -231,41 +172,11 @@ void SdlWindow::FollowMonitors() {
   SDL_GetWindowPosition(window_, &form.x, &form.y);
   SDL_GetWindowSize(window_, &form.w, &form.h);
   const MonitorPlan plan = PlanMonitors(Monitors(), {desktop.x, desktop.y, desktop.w, desktop.h}, form);
-  const bool x11 = IsX11();
-  if (x11) {
+  if (IsX11()) {
     if (form.x != plan.form.x || form.y != plan.form.y) SDL_SetWindowPosition(window_, plan.form.x, plan.form.y);
     if (form.w != plan.form.w || form.h != plan.form.h) SDL_SetWindowSize(window_, plan.form.w, plan.form.h);
   }
-  while (covers_.size() > plan.covers.size()) {
-    SDL_DestroyWindow(covers_.back().window);
-    covers_.pop_back();
-  }
-  bool made = false;
-  for (size_t i = 0; i < plan.covers.size(); ++i) {
-    const Monitor& place = plan.covers[i];
-    if (i < covers_.size()) {
-      if (covers_[i].place == place) continue;
-      covers_[i].place = place;
-      if (x11) {
-        SDL_SetWindowPosition(covers_[i].window, place.x, place.y);
-        SDL_SetWindowSize(covers_[i].window, place.w, place.h);
-        continue;
-      }
-      // Elsewhere a full-screen window stays on its output: it is made anew on the other.
-      SDL_DestroyWindow(covers_[i].window);
-      covers_[i].window = nullptr;
-    }
-    SDL_Window* cover = MakeCover(place);
-    if (!cover) {
-      Report("cover a monitor");
-      for (size_t later = i + 1; later < covers_.size(); ++later) SDL_DestroyWindow(covers_[later].window);
-      covers_.resize(i);
-      break;
-    }
-    if (i < covers_.size()) covers_[i].window = cover;
-    else covers_.push_back({cover, place});
-    made = true;
-  }
+  const bool made = covers_.Follow(plan.covers);
   if (made && shown_) {
     SDL_RaiseWindow(window_);
     SDL_SetCursor(nullptr);  // the pointer's look, hidden or not, on the new windows too
@@ -286,21 +197,6 @@ void SdlWindow::WaitForRefresh() {
   SleepUnlessSignalled(pace_.WaitNs(NowNs(), refresh_hz_));
 }
 
-// A black window over place, shown if the form is.
-SDL_Window* SdlWindow::MakeCover(const Monitor& place) const {
-  const bool x11 = IsX11();
-  SDL_Window* cover = SDL_CreateWindow("", place.x, place.y, place.w, place.h,
-                                       SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR |
-                                           (x11 ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP));
-  if (!cover) return nullptr;
-  MakeCoverX11(cover);
-  if (shown_) {
-    SDL_ShowWindow(cover);
-    PaintCover(cover);
-  }
-  return cover;
-}
-
 void SdlWindow::SettleMonitors() {
   monitors_changed_ = true;
   pointer_moves_.MonitorsChanged(SDL_GetTicks64());
@@ -318,14 +214,6 @@ void SdlWindow::FollowChangingMonitors(uint64_t now_ms) {
   monitors_changed_ = false;
   next_follow_ms_ = now_ms + PointerMoves::kSettleMs / 10;
   FollowMonitors();
-}
-
-void SdlWindow::PaintCover(SDL_Window* cover) const {
-  if (IsX11()) return;  // the server keeps it black
-  SDL_Surface* surface = SDL_GetWindowSurface(cover);
-  if (!surface) return;
-  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-  SDL_UpdateWindowSurface(cover);
 }
 
 bool SdlWindow::PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y) {
@@ -367,11 +255,7 @@ Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1));
 
 void SdlWindow::Show() {
   if (!hosted_) {  // the host has shown its window already
-    // The covers first, so that the form is above any that overlaps it.
-    for (const Cover& cover : covers_) {
-      SDL_ShowWindow(cover.window);
-      PaintCover(cover.window);
-    }
+    covers_.Show();  // first, so that the form is above any that overlaps it
     SDL_GetWindowPosition(window_, &origin_.x, &origin_.y);
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
@@ -401,7 +285,7 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
     case SDL_WINDOWEVENT:
       if (e.window.windowID != SDL_GetWindowID(window_)) {  // a cover
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-          PaintCover(SDL_GetWindowFromID(e.window.windowID));
+          covers_.Repaint(e.window.windowID);
         break;
       }
       switch (e.window.event) {

@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "platform/shared/monitor_plan.h"
+#include "platform/sdl/sdl_covers.h"
+#include "platform/sdl/sdl_label.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/sdl/sdl_sprite.h"
 #include "platform/sdl/step_chore.h"
 #include "platform/shared/frame_pace.h"
-#include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"
 #include "platform/shared/pointer_moves.h"
 #include "platform/platform.h"
@@ -21,46 +23,6 @@
 #include "platform/shared/window_state.h"
 
 namespace platform::sdl {
-
-class SdlSprite final : public Sprite {
- public:
-  // Pictures are admitted within budget, which the sounds share.
-  SdlSprite(Screen& screen, MemoryBudget& budget, const SpriteLayout& layout, std::string app_path);
-
-  void SetPictureFile(const std::string& path) override;
-  float Left() const override { return left_; }
-  void SetLeft(float twips) override { left_ = twips; }
-  float Top() const override { return top_; }
-  void SetTop(float twips) override { top_ = twips; }
-  float Height() const override { return height_; }
-
-  void Draw(uint64_t now_ms);
-
- private:
-  Screen& screen_;
-  MemoryBudget& budget_;
-  std::string app_path_;
-  float left_, top_, width_, height_;
-  Colour back_color_;
-  gif::Animation animation_;  // delays and size; the pixels live in frames_
-  std::vector<Picture> frames_;
-  uint64_t start_ms_ = 0;
-};
-
-class SdlLabel final : public Label {
- public:
-  // Its line is drawn at scale times the size of a 96-DPI display's.
-  SdlLabel(Screen& screen, const LabelLayout& layout, int scale);
-  void SetForeColor(Colour colour) override { fore_color_ = colour; }
-  void Draw();
-
- private:
-  Screen& screen_;
-  Rect place_;
-  Colour fore_color_, back_color_;
-  std::string caption_;
-  Picture text_;  // the caption in white; tinted to ForeColor when drawn
-};
 
 class SdlWindow final : public Window {
  public:
@@ -92,8 +54,6 @@ class SdlWindow final : public Window {
   void FollowMonitors();
   void SettleMonitors();
   void FollowChangingMonitors(uint64_t now_ms);
-  void PaintCover(SDL_Window* cover) const;
-  SDL_Window* MakeCover(const Monitor& place) const;
   // An event's place, on the form or on a cover, in the form's units from where the
   // form's corner was when it was shown: as if the form reached over every monitor.
   // Where the monitors have just changed, the window system may have moved the
@@ -122,11 +82,7 @@ class SdlWindow final : public Window {
   bool shown_ = false;
   bool monitors_changed_ = false;
   std::vector<StepChore*> chores_;
-  struct Cover {
-    SDL_Window* window;
-    Monitor place;
-  };
-  std::vector<Cover> covers_;        // one per monitor besides the form's
+  Covers covers_;  // one per monitor besides the form's
   SDL_Point origin_{};               // the form's corner on the desktop when it was shown
   PointerMoves pointer_moves_;
   uint64_t next_follow_ms_ = 0;      // when the monitors are read again meanwhile

@@ -1,0 +1,86 @@
+// The covers of the monitors the form does not take. Implements: Covers.
+#include "platform/sdl/sdl_covers.h"
+
+#include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_x11.h"
+
+namespace platform::sdl {
+
+Covers::~Covers() {
+  for (const Cover& cover : covers_) SDL_DestroyWindow(cover.window);
+}
+
+bool Covers::Follow(const std::vector<Monitor>& places) {
+  while (covers_.size() > places.size()) {
+    SDL_DestroyWindow(covers_.back().window);
+    covers_.pop_back();
+  }
+  const bool x11 = IsX11();
+  bool made = false;
+  for (size_t i = 0; i < places.size(); ++i) {
+    const Monitor& place = places[i];
+    if (i < covers_.size()) {
+      if (covers_[i].place == place) continue;
+      covers_[i].place = place;
+      if (x11) {
+        SDL_SetWindowPosition(covers_[i].window, place.x, place.y);
+        SDL_SetWindowSize(covers_[i].window, place.w, place.h);
+        continue;
+      }
+      SDL_DestroyWindow(covers_[i].window);
+      covers_[i].window = nullptr;
+    }
+    SDL_Window* cover = Make(place);
+    if (!cover) {
+      Report("cover a monitor");
+      for (size_t later = i + 1; later < covers_.size(); ++later) SDL_DestroyWindow(covers_[later].window);
+      covers_.resize(i);
+      break;
+    }
+    if (i < covers_.size()) covers_[i].window = cover;
+    else covers_.push_back({cover, place});
+    made = true;
+  }
+  return made;
+}
+
+void Covers::Show() {
+  shown_ = true;
+  for (const Cover& cover : covers_) {
+    SDL_ShowWindow(cover.window);
+    Paint(cover.window);
+  }
+}
+
+bool Covers::Repaint(uint32_t window_id) const {
+  for (const Cover& cover : covers_) {
+    if (SDL_GetWindowID(cover.window) != window_id) continue;
+    Paint(cover.window);
+    return true;
+  }
+  return false;
+}
+
+// A black window over place, shown if the covers are.
+SDL_Window* Covers::Make(const Monitor& place) const {
+  SDL_Window* cover = SDL_CreateWindow("", place.x, place.y, place.w, place.h,
+                                       SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR |
+                                           (IsX11() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP));
+  if (!cover) return nullptr;
+  MakeCoverX11(cover);
+  if (shown_) {
+    SDL_ShowWindow(cover);
+    Paint(cover);
+  }
+  return cover;
+}
+
+void Covers::Paint(SDL_Window* cover) {
+  if (IsX11()) return;  // the server keeps it black
+  SDL_Surface* surface = SDL_GetWindowSurface(cover);
+  if (!surface) return;
+  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+  SDL_UpdateWindowSurface(cover);
+}
+
+}  // namespace platform::sdl
