@@ -28,7 +28,7 @@ void SdlSprite::SetPictureFile(const std::string& path) {
   const gif::Keep keep{TwipsToPx(width_), TwipsToPx(height_)};
   std::optional<gif::Animation> loaded;
   if (const std::optional<gif::Admitted> file = gif::ReadAdmitted(host_path, limits, keep, budget_, &why))
-    loaded = gif::Decode(file->bytes.data(), file->bytes.size(), limits, &why, keep);
+    loaded = gif::Decode(*file, &why, keep);
   if (!loaded) {
     if (!why.empty()) ReportRefused(host_path, why);
     return;

@@ -47,7 +47,16 @@ std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& 
                                 std::string* why, Keep keep) {
   const std::optional<Outline> outline = Scan(data, size, limits, why);
   if (!outline) return std::nullopt;
+  return DecodeScanned(data, size, *outline, why, keep);
+}
 
+std::optional<Animation> Decode(const Admitted& file, std::string* why, Keep keep) {
+  return DecodeScanned(file.bytes.data(), file.bytes.size(), file.outline, why, keep);
+}
+
+std::optional<Animation> DecodeScanned(const uint8_t* data, size_t size, const Outline& scanned, std::string* why,
+                                       Keep keep) {
+  const Outline* outline = &scanned;
   MemorySource source{data, size, 0};
   int error = 0;
   GifFileType* file = DGifOpen(&source, ReadFromMemory, &error);

@@ -77,6 +77,11 @@ std::optional<Admitted> ReadAdmitted(const std::string& path, const Limits& limi
 // where Scan fails or giflib reports an error.
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
                                 std::string* why, Keep keep = {});
+// The same for a file already read, scanned and admitted: the scan is not made again.
+std::optional<Animation> Decode(const Admitted& file, std::string* why, Keep keep = {});
+// The same for bytes with the outline their scan gave.
+std::optional<Animation> DecodeScanned(const uint8_t* data, size_t size, const Outline& outline, std::string* why,
+                                       Keep keep = {});
 
 // Reads a regular file of at most limits.max_file_bytes and decodes it.
 std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Keep keep = {});
