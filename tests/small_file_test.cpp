@@ -1,11 +1,13 @@
 // The one reader of picture and sound files: what it refuses, in the words every
-// refusal line uses, and that nothing put in a file's place can make it wait; and the
-// budget the files share.
+// refusal line uses, that nothing put in a file's place can make it wait, and what it
+// makes of the system's rarer answers; and the budget the files share.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -56,6 +58,79 @@ TEST(ReadSmallFile, AFileOfExactlyTheLimitIsReadWhole) {
   ASSERT_TRUE(bytes) << why;
   EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "GIF89a");
   EXPECT_EQ(Why(path, 5), "larger than the limit of 5 bytes");
+  unlink(path.c_str());
+}
+
+// The system's calls with its rarer answers made to happen: reads cut short, each
+// one interrupted before it is done, a file that has shrunk since it was judged, a
+// read that fails.
+class AwkwardSystem final : public platform::FileCalls {
+ public:
+  unsigned piece = ~0u;    // the most a read gives
+  bool interrupt = false;  // each read interrupted once before it gives anything
+  uint64_t shrunk_by = 0;  // what the file lost between its judging and its reading
+  int fail_at = -1;        // the read that fails, counted from 0
+
+  int Status(int fd, bool* regular, uint64_t* size) override {
+    const int result = FileCalls::Status(fd, regular, size);
+    *size += shrunk_by;
+    return result;
+  }
+  long Read(int fd, void* buffer, unsigned bytes) override {
+    if (interrupt && !interrupted_) {
+      interrupted_ = true;
+      errno = EINTR;
+      return -1;
+    }
+    interrupted_ = false;
+    if (reads_++ == fail_at) {
+      errno = EIO;
+      return -1;
+    }
+    return FileCalls::Read(fd, buffer, std::min(bytes, piece));
+  }
+
+ private:
+  bool interrupted_ = false;
+  int reads_ = 0;
+};
+
+TEST(ReadSmallFile, ReadsThroughWhatTheSystemMaySay) {
+  const std::string path = testing::TempDir() + "/small_file_awkward";
+  std::string content;
+  for (int i = 0; i < 1000; ++i) content += char('a' + i % 26);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(content.data(), 1, content.size(), f);
+  std::fclose(f);
+  struct Case {
+    const char* what;
+    unsigned piece;
+    bool interrupt;
+    uint64_t shrunk_by;
+    int fail_at;
+    bool read;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"short reads, each interrupted first: the whole file", 7, true, 0, -1, true, ""},
+      {"a file that shrank by 400 bytes: the 1000 it still has", 64, false, 400, -1, true, ""},
+      {"a read that fails: nothing, and why", 64, false, 0, 3, false, "cannot read: Input/output error"},
+  };
+  for (const Case& c : cases) {
+    AwkwardSystem system;
+    system.piece = c.piece;
+    system.interrupt = c.interrupt;
+    system.shrunk_by = c.shrunk_by;
+    system.fail_at = c.fail_at;
+    std::string why;
+    const auto bytes = ReadSmallFile(path, 1 << 20, &why, system);
+    EXPECT_EQ(bool(bytes), c.read) << c.what;
+    if (bytes) {
+      EXPECT_EQ(std::string(bytes->begin(), bytes->end()), content) << c.what;
+    }
+    EXPECT_EQ(why, c.why) << c.what;
+  }
   unlink(path.c_str());
 }
 

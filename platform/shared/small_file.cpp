@@ -1,4 +1,4 @@
-// The one reader of picture and sound files. Implements: OpenSmallFile,
+// The one reader of picture and sound files. Implements: FileCalls, OpenSmallFile,
 // ReadSmallFile, ReportRefused.
 #include "platform/shared/small_file.h"
 
@@ -35,46 +35,67 @@ int StatusOf(int fd, FileStatus* st) { return fstat(fd, st); }
 
 }  // namespace
 
-int OpenSmallFile(const std::string& path, size_t max_bytes, size_t* size, std::string* why) {
+int FileCalls::Open(const char* path) { return open(path, kOpenFlags); }
+
+int FileCalls::Status(int fd, bool* regular, uint64_t* size) {
+  FileStatus st;
+  if (StatusOf(fd, &st) != 0) return -1;
+  *regular = S_ISREG(st.st_mode);
+  *size = uint64_t(st.st_size);
+  return 0;
+}
+
+long FileCalls::Read(int fd, void* buffer, unsigned bytes) { return long(read(fd, buffer, bytes)); }
+
+void FileCalls::Close(int fd) { close(fd); }
+
+FileCalls& FileCalls::System() {
+  static FileCalls calls;
+  return calls;
+}
+
+int OpenSmallFile(const std::string& path, size_t max_bytes, size_t* size, std::string* why, FileCalls& calls) {
   int fd;
   do {
-    fd = open(path.c_str(), kOpenFlags);
+    fd = calls.Open(path.c_str());
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     *why = std::string("cannot open: ") + std::strerror(errno);
     return -1;
   }
-  FileStatus st;
-  if (StatusOf(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  bool regular = false;
+  uint64_t bytes = 0;
+  if (calls.Status(fd, &regular, &bytes) != 0 || !regular) {
     *why = "not a regular file";
-  } else if (uint64_t(st.st_size) > max_bytes) {
+  } else if (bytes > max_bytes) {
     *why = "larger than the limit of " + std::to_string(max_bytes) + " bytes";
   } else {
-    *size = size_t(st.st_size);
+    *size = size_t(bytes);
     return fd;
   }
-  close(fd);
+  calls.Close(fd);
   return -1;
 }
 
-std::optional<std::vector<uint8_t>> ReadSmallFile(const std::string& path, size_t max_bytes, std::string* why) {
+std::optional<std::vector<uint8_t>> ReadSmallFile(const std::string& path, size_t max_bytes, std::string* why,
+                                                  FileCalls& calls) {
   size_t size = 0;
-  const int fd = OpenSmallFile(path, max_bytes, &size, why);
+  const int fd = OpenSmallFile(path, max_bytes, &size, why, calls);
   if (fd < 0) return std::nullopt;
   std::optional<std::vector<uint8_t>> bytes(std::in_place, size);
   size_t got = 0;
   while (got < size) {
-    const auto n = read(fd, bytes->data() + got, static_cast<unsigned>(std::min<size_t>(size - got, 1u << 30)));
+    const long n = calls.Read(fd, bytes->data() + got, unsigned(std::min<size_t>(size - got, 1u << 30)));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       *why = std::string("cannot read: ") + std::strerror(errno);
       bytes.reset();
       break;
     }
-    if (n == 0) break;
+    if (n == 0) break;  // the file shrank since it was judged: what there was is read
     got += size_t(n);
   }
-  close(fd);
+  calls.Close(fd);
   if (bytes) bytes->resize(got);
   return bytes;
 }
