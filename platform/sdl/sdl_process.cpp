@@ -106,6 +106,17 @@ void ArmBackstop() {
   timer_settime(backstop, 0, &due, nullptr);
 }
 
+uint64_t BackstopDueInNs() {
+  if (!backstop_made) {  // the alarm, read and set again
+    const unsigned left = alarm(0);
+    alarm(left);
+    return uint64_t(left) * 1'000'000'000u;
+  }
+  itimerspec due{};
+  timer_gettime(backstop, &due);
+  return uint64_t(due.it_value.tv_sec) * 1'000'000'000u + uint64_t(due.it_value.tv_nsec);
+}
+
 void EndProcess() {
   // The sound stops first, where it is audible; the window, the pointer and the
   // display connection go with the process, without waiting for the window system.

@@ -22,6 +22,8 @@ void SleepUnlessSignalled(uint64_t ns);
 // a later call does not put it off. Every way out arms it; it is safe in a signal
 // handler.
 void ArmBackstop();
+// How long until the backstop ends the process; 0 where it is not armed.
+uint64_t BackstopDueInNs();
 // Ends the process at once with status 0: the sound is halted first, and the window,
 // the pointer and the display connection go with the process.
 [[noreturn]] void EndProcess();
