@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "tests/gif_fixtures.h"
@@ -149,6 +150,28 @@ TEST(GifCost, TheFileRastersCanvasFramesAndPicturesAreCounted) {
   EXPECT_EQ(cost.kept, size_t(2 * 69600));
   // Nothing kept back: the whole screen each time.
   EXPECT_EQ(platform::gif::CostOf(outline, 100).kept, size_t(2) * 4096 * 4095 * 4);
+}
+
+// A picture admitted by its scan that giflib then cannot decode (its LZW codes name
+// entries its table does not have yet): refused, and what it was admitted for stays
+// counted, as the budget counts every file from its admission.
+TEST(GifCost, APictureThatFailsToDecodeKeepsItsAdmittedCost) {
+  std::vector<uint8_t> bytes = Encode({8, 8, kPalette, {Solid(8, 8, 1)}});
+  size_t at = 13 + 3 * 4;  // past the header and the global palette
+  while (bytes[at] != 0x2C) at += size_t(bytes[at + 2]) + 4;  // past the extensions, each one sub-block
+  // After the 10-byte image descriptor, the code size, then a sub-block of codes.
+  const size_t codes = at + 12;
+  std::fill(bytes.begin() + ptrdiff_t(codes), bytes.begin() + ptrdiff_t(codes + bytes[codes - 1]), 0xFF);
+  const std::string path = testing::TempDir() + "/gif_cost_undecodable.gif";
+  WriteFile(path, bytes);
+  platform::MemoryBudget budget;
+  std::string why;
+  const auto file = platform::gif::ReadAdmitted(path, {}, {}, budget, &why);
+  ASSERT_TRUE(file) << why;
+  EXPECT_FALSE(Decode(*file, &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(budget.held(), platform::gif::CostOf(file->outline, bytes.size()).kept);
+  unlink(path.c_str());
 }
 
 TEST(GifLoad, InputsTheFuzzerFoundLoadOrAreRefusedWithoutHarm) {

@@ -1,7 +1,8 @@
 // What the pictures and sounds a program holds may cost together. Every file is
 // admitted, in the order the program asks for it, only where what it costs at its
 // peak while it loads fits beside what the files admitted before it hold; one that
-// does not fit is refused, with one line naming it and the budget.
+// does not fit is refused, with one line naming it and the budget. What a file was
+// admitted for stays counted while the program runs, even where it then fails to load.
 #pragma once
 
 #include <cstddef>
