@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/shared/byte_reader.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/small_file.h"
 
@@ -11,42 +12,17 @@ namespace platform::gif {
 
 namespace {
 
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool Byte(uint8_t* out) {
-    if (pos_ >= size_) return false;
-    *out = data_[pos_++];
-    return true;
+// Skips a chain of data sub-blocks up to and including its terminator, adding to
+// *kept what a decoder that keeps them costs: each one's bytes and bookkeeping.
+bool SkipSubBlocks(ByteReader& in, size_t* kept = nullptr) {
+  for (;;) {
+    uint8_t n;
+    if (!in.Byte(&n)) return false;
+    if (n == 0) return true;
+    if (!in.Skip(n)) return false;
+    if (kept) *kept += n + kSubBlockBookkeeping;
   }
-  bool Word(int* out) {
-    if (size_ - pos_ < 2) return false;
-    *out = data_[pos_] | (data_[pos_ + 1] << 8);
-    pos_ += 2;
-    return true;
-  }
-  bool Skip(size_t n) {
-    if (n > size_ - pos_) return false;
-    pos_ += n;
-    return true;
-  }
-  // Skips a chain of data sub-blocks up to and including its terminator, adding to
-  // *kept what a decoder that keeps them costs: each one's bytes and bookkeeping.
-  bool SkipSubBlocks(size_t* kept = nullptr) {
-    for (;;) {
-      uint8_t n;
-      if (!Byte(&n)) return false;
-      if (n == 0) return true;
-      if (!Skip(n)) return false;
-      if (kept) *kept += n + kSubBlockBookkeeping;
-    }
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
+}
 
 bool Fail(std::string* why, const char* text) {
   if (why) *why = text;
@@ -74,7 +50,7 @@ size_t Animation::FrameAt(uint64_t elapsed_ms) const {
 
 std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limits,
                             std::string* why) {
-  Reader in(data, size);
+  ByteReader in(data, size);
   if (size < 6 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0)) {
     Fail(why, "not a GIF file");
     return std::nullopt;
@@ -82,7 +58,7 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
   in.Skip(6);
   Outline outline;
   uint8_t packed, ignored;
-  if (!in.Word(&outline.width) || !in.Word(&outline.height) || !in.Byte(&packed) ||
+  if (!in.Le16(&outline.width) || !in.Le16(&outline.height) || !in.Byte(&packed) ||
       !in.Byte(&ignored) || !in.Byte(&ignored)) {
     Fail(why, "truncated header");
     return std::nullopt;
@@ -108,7 +84,7 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
     }
     if (block == 0x3B) break;
     if (block == 0x21) {
-      if (!in.Byte(&ignored) || !in.SkipSubBlocks(&outline.extension_bytes)) {
+      if (!in.Byte(&ignored) || !SkipSubBlocks(in, &outline.extension_bytes)) {
         Fail(why, "truncated extension");
         return std::nullopt;
       }
@@ -124,7 +100,7 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
     }
     int left, top, w, h;
     uint8_t frame_packed, code_size;
-    if (!in.Word(&left) || !in.Word(&top) || !in.Word(&w) || !in.Word(&h) ||
+    if (!in.Le16(&left) || !in.Le16(&top) || !in.Le16(&w) || !in.Le16(&h) ||
         !in.Byte(&frame_packed)) {
       Fail(why, "truncated image descriptor");
       return std::nullopt;
@@ -137,7 +113,7 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
       Fail(why, "truncated colour table");
       return std::nullopt;
     }
-    if (!in.Byte(&code_size) || code_size < 1 || code_size > 11 || !in.SkipSubBlocks()) {
+    if (!in.Byte(&code_size) || code_size < 1 || code_size > 11 || !SkipSubBlocks(in)) {
       Fail(why, "truncated or malformed image data");
       return std::nullopt;
     }

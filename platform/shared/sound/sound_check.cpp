@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/shared/byte_reader.h"
+
 namespace platform::sound {
 
 namespace {
@@ -13,11 +15,6 @@ bool Fail(std::string* why, std::string text) {
   if (why) *why = std::move(text);
   return false;
 }
-
-uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
-uint32_t Be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
-uint32_t Be32(const uint8_t* p) { return Be16(p) << 16 | Be16(p + 2); }
 
 // Encodings the wave loader decodes, with the bits each sample takes in the file.
 bool KnownEncoding(uint32_t tag, uint32_t bits) {
@@ -29,42 +26,6 @@ bool KnownEncoding(uint32_t tag, uint32_t bits) {
     default: return false;
   }
 }
-
-class MidiReader {
- public:
-  MidiReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool Byte(uint8_t* out) {
-    if (pos_ >= size_) return false;
-    *out = data_[pos_++];
-    return true;
-  }
-  bool Skip(uint64_t n) {
-    if (n > size_ - pos_) return false;
-    pos_ += size_t(n);
-    return true;
-  }
-  // A variable-length quantity: at most four bytes, seven bits each.
-  bool Quantity(uint32_t* out) {
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-      uint8_t b;
-      if (!Byte(&b)) return false;
-      value = value << 7 | (b & 0x7F);
-      if (!(b & 0x80)) {
-        *out = value;
-        return true;
-      }
-    }
-    return false;
-  }
-  bool AtEnd() const { return pos_ >= size_; }
-  const uint8_t* Here() const { return data_ + pos_; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
 
 // The length that a meta event of this type must have, or -1 for any.
 int MetaLength(uint8_t type) {
@@ -160,7 +121,7 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
   std::vector<Timed> timed;
   size_t events = 0;
   uint32_t tracks = 0;
-  MidiReader file(data, size);
+  ByteReader file(data, size);
   if (!file.Skip(8 + uint64_t(header_length))) return Fail(why, "cut short in its header");
   while (!file.AtEnd() && tracks < declared_tracks) {
     uint8_t id[4], length_bytes[4];
@@ -173,7 +134,7 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
     if (!file.Skip(length)) return Fail(why, "cut short: a track runs past the end of the file");
     if (std::memcmp(id, "MTrk", 4) != 0) continue;  // chunks of other kinds are passed over
     ++tracks;
-    MidiReader track(body, length);
+    ByteReader track(body, length);
     uint64_t tick = 0;
     uint8_t status = 0;
     size_t track_events = 0;
