@@ -147,9 +147,9 @@ TEST(GifCost, TheFileRastersCanvasFramesAndPicturesAreCounted) {
   // for its decoder.
   const platform::Cost cost = platform::gif::CostOf(outline, 32 << 20, {145, 120});
   EXPECT_EQ(cost.peak, size_t(65536 + 33554432 + 32768 + 1000 + 2048 + 6 * 69600));
-  EXPECT_EQ(cost.kept, size_t(2 * 69600));
+  EXPECT_EQ(cost.held, size_t(2 * 69600));
   // Nothing kept back: the whole screen each time.
-  EXPECT_EQ(platform::gif::CostOf(outline, 100).kept, size_t(2) * 4096 * 4095 * 4);
+  EXPECT_EQ(platform::gif::CostOf(outline, 100).held, size_t(2) * 4096 * 4095 * 4);
 }
 
 // A picture admitted by its scan that giflib then cannot decode (its LZW codes name
@@ -170,7 +170,7 @@ TEST(GifCost, APictureThatFailsToDecodeKeepsItsAdmittedCost) {
   ASSERT_TRUE(file) << why;
   EXPECT_FALSE(Decode(*file, &why));
   EXPECT_FALSE(why.empty());
-  EXPECT_EQ(budget.held(), platform::gif::CostOf(file->outline, bytes.size()).kept);
+  EXPECT_EQ(budget.held(), platform::gif::CostOf(file->outline, bytes.size()).held);
   unlink(path.c_str());
 }
 

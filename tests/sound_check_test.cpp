@@ -115,17 +115,17 @@ TEST(CheckWave, TheCostCountsEveryWideningOfTheConversion) {
   // stereo (x2), and a new rate: twice 44100 / 8000 rounded up (x12).
   const Bytes mono = Wave(1, 1, 8000, 8, 1000);
   ASSERT_TRUE(CheckWave(mono.data(), mono.size(), {}, &why, &cost)) << why;
-  EXPECT_EQ(cost.kept, 96000u);
+  EXPECT_EQ(cost.held, 96000u);
   EXPECT_EQ(cost.peak, mono.size() + 1000 + 96000);
   // 500 frames at 48 kHz, 8 channels of 16 bits: 8000 bytes, floats (x2), no more
   // channels, a lower rate (x2).
   const Bytes wide = Wave(1, 8, 48000, 16, 8000);
   ASSERT_TRUE(CheckWave(wide.data(), wide.size(), {}, &why, &cost)) << why;
-  EXPECT_EQ(cost.kept, 32000u);
+  EXPECT_EQ(cost.held, 32000u);
   // mu-law becomes 16-bit as it is read; the device's own rate is kept.
   const Bytes mu = Wave(7, 2, 44100, 8, 100);
   ASSERT_TRUE(CheckWave(mu.data(), mu.size(), {}, &why, &cost)) << why;
-  EXPECT_EQ(cost.kept, 100u * 2 * 2);
+  EXPECT_EQ(cost.held, 100u * 2 * 2);
 }
 
 TEST(CheckWave, ChunksOfOddLengthArePaddedAndPassedOver) {
@@ -191,8 +191,8 @@ TEST(CheckMidi, TheCostIsTheFileTwiceEveryEventAndTheSynthesizer) {
   std::string why;
   platform::Cost cost;
   ASSERT_TRUE(CheckMidi(song.data(), song.size(), {}, &why, &cost)) << why;
-  EXPECT_EQ(cost.kept, 2 * song.size() + 11 * 64 + (size_t(24) << 20));
-  EXPECT_EQ(cost.peak, cost.kept);
+  EXPECT_EQ(cost.held, 2 * song.size() + 11 * 64 + (size_t(24) << 20));
+  EXPECT_EQ(cost.peak, cost.held);
 }
 
 TEST(CheckMidi, WhatTheSynthesizerRefusesIsRefusedHere) {

@@ -65,7 +65,7 @@ bool SdlMedia::Claimed() const {
   return !shared_ || sound_.Held() || sound_.outcome() == NameClaim::Outcome::kHeldByOthers;
 }
 
-bool SdlMedia::Speaking() {
+bool SdlMedia::MayPlay() {
   if (Claimed()) return true;
   if (audio_ == Audio::kFailed) return false;  // it let the sound go, for a copy that can play
   const char* display = std::getenv("DISPLAY");
@@ -80,7 +80,7 @@ void SdlMedia::Step(uint64_t now_ms, bool ending) {
   sound_.Answer();
   if (ending || Claimed() || (wanted_song_ == 0 && wanted_wave_.empty()) || now_ms < next_claim_ms_) return;
   next_claim_ms_ = now_ms + kClaimEveryMs;
-  if (!Speaking()) return;
+  if (!MayPlay()) return;
   // The copy that played has gone: this one's own sound starts, from its start.
   if (wanted_song_ != 0) {
     PlayFromStart(wanted_song_);
@@ -120,7 +120,7 @@ bool SdlMedia::OpenAudio() {
 uint32_t SdlMedia::mciSendString(const std::string& command) { return interpreter_.Send(command); }
 
 int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
-  const bool speaking = Speaking();
+  const bool speaking = MayPlay();
   if (speaking && !OpenAudio()) {
     *error = mci::kHardware;
     return 0;
@@ -167,7 +167,7 @@ uint32_t SdlMedia::PlayFromStart(int id) {
   const auto found = music_.find(id);
   if (found == music_.end()) return mci::kInvalidDeviceName;
   wanted_song_ = id;
-  if (!Speaking()) return mci::kOk;
+  if (!MayPlay()) return mci::kOk;
   if (!Load(found->second)) return mci::kHardware;
   return Mix_PlayMusic(found->second.music, 0) == 0 ? mci::kOk : mci::kHardware;
 }
@@ -226,7 +226,7 @@ bool SdlMedia::sndPlaySound(const char* name, uint32_t flags) {
     wanted_wave_ = name;
     wanted_flags_ = flags;
   }
-  if (!Speaking()) return true;
+  if (!MayPlay()) return true;
   // SND_NODEFAULT or not, a file that cannot be played is silence: there is no
   // default sound here to play instead.
   Mix_Chunk* wave = Wave(HostPath(name, app_path_));

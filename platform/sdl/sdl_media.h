@@ -47,7 +47,7 @@ class SdlMedia final : public Media, public StepChore, mci::MusicDevice {
   void LetSoundGo();
   void StopWave();
   bool Claimed() const;
-  bool Speaking();  // whether this copy plays, claiming the sound where it may
+  bool MayPlay();  // whether this copy plays, claiming the sound where it may
 
   std::string app_path_;
   MemoryBudget& budget_;

@@ -285,7 +285,7 @@ void Screen::Draw(const Picture& picture, const SDL_Rect& source, int x, int y, 
 void Screen::Present() {
   if (renderer_) return SDL_RenderPresent(renderer_);
   if (!frame_) return;
-  if (whole_ || !SameOps() || !SpareCovered()) {
+  if (whole_ || !SameOps() || !CopyChangesBesideControls()) {
     // What lay over the canvas last frame is taken away, and this frame's drawn anew.
     if (!whole_)
       for (const SDL_Rect& rect : covered_) CopyCanvas(rect);
@@ -333,17 +333,17 @@ bool Screen::SameOps() const {
 // Where nothing over the canvas changed, the changed parts of the canvas that no
 // fill hides are copied, and the controls stay as they are. False, having copied
 // nothing, where a changed part would show through a picture that is not on a fill.
-bool Screen::SpareCovered() {
-  shown_.clear();
+bool Screen::CopyChangesBesideControls() {
+  uncovered_.clear();
   for (const SDL_Rect& rect : changed_) Uncovered(rect, 0);
-  for (const SDL_Rect& rect : shown_)
+  for (const SDL_Rect& rect : uncovered_)
     for (const Op& op : ops_)
       if (op.picture && SDL_HasIntersection(&rect, &op.target)) return false;
-  for (const SDL_Rect& rect : shown_) CopyCanvas(rect);
+  for (const SDL_Rect& rect : uncovered_) CopyCanvas(rect);
   return true;
 }
 
-// Adds to shown_ the parts of rect that no fill from ops_[from] on covers.
+// Adds to uncovered_ the parts of rect that no fill from ops_[from] on covers.
 void Screen::Uncovered(const SDL_Rect& rect, size_t from) {
   for (size_t i = from; i < ops_.size(); ++i) {
     const SDL_Rect& fill = ops_[i].target;
@@ -357,7 +357,7 @@ void Screen::Uncovered(const SDL_Rect& rect, size_t from) {
       Uncovered({fill.x + fill.w, fill_top, right - (fill.x + fill.w), fill_bottom - fill_top}, i + 1);
     return;
   }
-  shown_.push_back(rect);
+  uncovered_.push_back(rect);
 }
 
 void Screen::CopyCanvas(const SDL_Rect& rect) {

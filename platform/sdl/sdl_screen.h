@@ -109,7 +109,7 @@ class Screen {
     Colour colour;         // the fill's colour, or the picture's tint
   };
   bool SameOps() const;
-  bool SpareCovered();
+  bool CopyChangesBesideControls();
   void Uncovered(const SDL_Rect& rect, size_t from);
   void CopyCanvas(const SDL_Rect& rect);
 
@@ -121,7 +121,7 @@ class Screen {
   std::vector<Op> ops_, last_ops_;  // what this frame and the last drew over the canvas
   uint64_t pictures_made_ = 0, pictures_seen_ = 0;
   std::vector<SDL_Rect> covered_;  // where the last drawing over the canvas lies
-  std::vector<SDL_Rect> shown_;    // changed parts that no fill hides
+  std::vector<SDL_Rect> uncovered_;  // changed parts that no fill hides
   std::vector<SDL_Rect> sent_;     // this frame's rectangles to send, in the display's pixels
 };
 

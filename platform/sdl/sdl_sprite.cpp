@@ -25,10 +25,10 @@ void SdlSprite::SetPictureFile(const std::string& path) {
   const gif::Limits limits;
   // Only the part the control shows is kept: a picture larger than its control
   // costs no more than one of the control's size.
-  const gif::Keep keep{TwipsToPx(width_), TwipsToPx(height_)};
+  const gif::Crop crop{TwipsToPx(width_), TwipsToPx(height_)};
   std::optional<gif::Animation> loaded;
-  if (const std::optional<gif::Admitted> file = gif::ReadAdmitted(host_path, limits, keep, budget_, &why))
-    loaded = gif::Decode(*file, &why, keep);
+  if (const std::optional<gif::Admitted> file = gif::ReadAdmitted(host_path, limits, crop, budget_, &why))
+    loaded = gif::Decode(*file, &why, crop);
   if (!loaded) {
     if (!why.empty()) ReportRefused(host_path, why);
     return;

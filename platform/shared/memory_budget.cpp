@@ -12,8 +12,8 @@ std::string Mib(size_t bytes) { return std::to_string((bytes + (size_t(1) << 20)
 }  // namespace
 
 bool MemoryBudget::Admit(const std::string& path, const Cost& cost) {
-  if (cost.peak <= bytes_ - held_ && cost.kept <= bytes_ - held_) {
-    held_ += cost.kept;
+  if (cost.peak <= bytes_ - held_ && cost.held <= bytes_ - held_) {
+    held_ += cost.held;
     return true;
   }
   ReportRefused(path, "needs " + Mib(cost.peak) + " to load, beyond the " + Mib(bytes_) +

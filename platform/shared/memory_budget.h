@@ -15,7 +15,7 @@ namespace platform {
 // stays held once it has loaded.
 struct Cost {
   size_t peak = 0;
-  size_t kept = 0;
+  size_t held = 0;
 };
 
 class MemoryBudget {

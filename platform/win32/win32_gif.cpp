@@ -14,9 +14,9 @@ using std::min;
 
 namespace platform::win32 {
 
-std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, gif::Keep keep,
+std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, gif::Crop crop,
                                       MemoryBudget& budget, std::string* why) {
-  const std::optional<gif::Admitted> file = gif::ReadAdmitted(path, limits, keep, budget, why);
+  const std::optional<gif::Admitted> file = gif::ReadAdmitted(path, limits, crop, budget, why);
   if (!file) return std::nullopt;
   const gif::Outline& outline = file->outline;
 
@@ -53,8 +53,8 @@ std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits
   }
   // Of each frame, only the part the control shows.
   gif::Animation animation;
-  animation.width = std::min(outline.width, keep.width);
-  animation.height = std::min(outline.height, keep.height);
+  animation.width = std::min(outline.width, crop.width);
+  animation.height = std::min(outline.height, crop.height);
   for (UINT i = 0; i < count; ++i) {
     if (count > 1) bitmap->SelectActiveFrame(&dimension, i);
     Gdiplus::Rect kept(0, 0, animation.width, animation.height);

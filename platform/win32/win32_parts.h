@@ -21,9 +21,9 @@
 namespace platform::win32 {
 
 // Decodes with GDI+ a GIF that the shared reader read, scanned and admitted to the
-// budget, keeping of each frame the part keep says, as the Linux loader does. Fails,
+// budget, keeping of each frame the part crop says, as the Linux loader does. Fails,
 // saying why; why is empty where the budget refused it and said so itself.
-std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, gif::Keep keep,
+std::optional<gif::Animation> LoadGif(const std::string& path, const gif::Limits& limits, gif::Crop crop,
                                       MemoryBudget& budget, std::string* why);
 
 class Win32Sprite final : public Sprite {

@@ -37,16 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const platform::gif::Limits limits;
   // A control of 145 x 120 pixels keeps that much of each frame.
-  const platform::gif::Keep keep{145, 120};
+  const platform::gif::Crop crop{145, 120};
   std::string why;
   std::optional<platform::gif::Animation> animation;
   const size_t peak = memory_account::PeakDuring(
-      [&] { animation = platform::gif::Load("/proc/self/fd/" + std::to_string(fd), limits, &why, keep); });
+      [&] { animation = platform::gif::Load("/proc/self/fd/" + std::to_string(fd), limits, &why, crop); });
   close(fd);
   // What the budget counts for the file, where it passes the scan (a picture from
   // each kept frame included, though none is made here); the file's bytes where not.
   const std::optional<platform::gif::Outline> outline = platform::gif::Scan(data, size, limits, nullptr);
-  const size_t counted = outline ? platform::gif::CostOf(*outline, size, keep).peak : size;
+  const size_t counted = outline ? platform::gif::CostOf(*outline, size, crop).peak : size;
   if (peak > counted + 4096) std::fprintf(stderr, "heap %zu bytes at its peak, counted %zu\n", peak, counted);
   Require(peak <= counted + 4096, "memory within what the budget counts");
   if (!animation) {

@@ -44,18 +44,18 @@ std::string GifError(int code) {
 }  // namespace
 
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
-                                std::string* why, Keep keep) {
+                                std::string* why, Crop crop) {
   const std::optional<Outline> outline = Scan(data, size, limits, why);
   if (!outline) return std::nullopt;
-  return DecodeScanned(data, size, *outline, why, keep);
+  return DecodeScanned(data, size, *outline, why, crop);
 }
 
-std::optional<Animation> Decode(const Admitted& file, std::string* why, Keep keep) {
-  return DecodeScanned(file.bytes.data(), file.bytes.size(), file.outline, why, keep);
+std::optional<Animation> Decode(const Admitted& file, std::string* why, Crop crop) {
+  return DecodeScanned(file.bytes.data(), file.bytes.size(), file.outline, why, crop);
 }
 
 std::optional<Animation> DecodeScanned(const uint8_t* data, size_t size, const Outline& scanned, std::string* why,
-                                       Keep keep) {
+                                       Crop crop) {
   const Outline* outline = &scanned;
   MemorySource source{data, size, 0};
   int error = 0;
@@ -74,8 +74,8 @@ std::optional<Animation> DecodeScanned(const uint8_t* data, size_t size, const O
   };
 
   Animation anim;
-  anim.width = std::min(outline->width, keep.width);
-  anim.height = std::min(outline->height, keep.height);
+  anim.width = std::min(outline->width, crop.width);
+  anim.height = std::min(outline->height, crop.height);
   const size_t screen = size_t(anim.width) * size_t(anim.height);
   std::vector<uint32_t> canvas(screen, 0), saved;
   anim.frames.reserve(size_t(outline->frames));
@@ -153,14 +153,14 @@ std::optional<Animation> DecodeScanned(const uint8_t* data, size_t size, const O
   return anim;
 }
 
-std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Keep keep) {
+std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Crop crop) {
   std::string reason;
   const std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(path, limits.max_file_bytes, &reason);
   if (!bytes) {
     if (why) *why = reason;
     return std::nullopt;
   }
-  return Decode(bytes->data(), bytes->size(), limits, why, keep);
+  return Decode(bytes->data(), bytes->size(), limits, why, crop);
 }
 
 }  // namespace platform::gif

@@ -57,7 +57,7 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
 
 // The part of each frame that is kept: a control shows a picture from its top-left
 // corner and no further than its own size.
-struct Keep {
+struct Crop {
   int width = std::numeric_limits<int>::max();
   int height = std::numeric_limits<int>::max();
 };
@@ -70,26 +70,26 @@ struct Admitted {
   std::vector<uint8_t> bytes;
   Outline outline;
 };
-std::optional<Admitted> ReadAdmitted(const std::string& path, const Limits& limits, Keep keep, MemoryBudget& budget,
+std::optional<Admitted> ReadAdmitted(const std::string& path, const Limits& limits, Crop crop, MemoryBudget& budget,
                                      std::string* why);
 
-// Scans, then decodes and composites, keeping the part keep says. Fails, saying why,
+// Scans, then decodes and composites, keeping the part crop says. Fails, saying why,
 // where Scan fails or giflib reports an error.
 std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
-                                std::string* why, Keep keep = {});
+                                std::string* why, Crop crop = {});
 // The same for a file already read, scanned and admitted: the scan is not made again.
-std::optional<Animation> Decode(const Admitted& file, std::string* why, Keep keep = {});
+std::optional<Animation> Decode(const Admitted& file, std::string* why, Crop crop = {});
 // The same for bytes with the outline their scan gave.
 std::optional<Animation> DecodeScanned(const uint8_t* data, size_t size, const Outline& outline, std::string* why,
-                                       Keep keep = {});
+                                       Crop crop = {});
 
 // Reads a regular file of at most limits.max_file_bytes and decodes it.
-std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Keep keep = {});
+std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Crop crop = {});
 
 // What loading a file of file_bytes with this outline costs: the file's bytes,
 // giflib's rasters and extensions with their bookkeeping, the composing canvas and
 // the copy kept for disposal, the kept frames and the pictures made from them, of
 // which the pictures stay held.
-Cost CostOf(const Outline& outline, size_t file_bytes, Keep keep = {});
+Cost CostOf(const Outline& outline, size_t file_bytes, Crop crop = {});
 
 }  // namespace platform::gif

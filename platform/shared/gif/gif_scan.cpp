@@ -134,10 +134,10 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
   return outline;
 }
 
-Cost CostOf(const Outline& outline, size_t file_bytes, Keep keep) {
+Cost CostOf(const Outline& outline, size_t file_bytes, Crop crop) {
   constexpr size_t kDecoder = size_t(64) << 10;  // giflib's decoder: its tables and the screen's colours
   constexpr size_t kPerFrame = 1024;             // giflib's image record and colour table, a frame's record
-  const size_t kept = size_t(std::min(outline.width, keep.width)) * size_t(std::min(outline.height, keep.height)) * 4;
+  const size_t kept = size_t(std::min(outline.width, crop.width)) * size_t(std::min(outline.height, crop.height)) * 4;
   const size_t frames = size_t(outline.frames);
   const size_t pictures = frames * kept;
   return {kDecoder + file_bytes + outline.raster_bytes + outline.extension_bytes + frames * kPerFrame + 2 * kept +
@@ -145,13 +145,13 @@ Cost CostOf(const Outline& outline, size_t file_bytes, Keep keep) {
           pictures};
 }
 
-std::optional<Admitted> ReadAdmitted(const std::string& path, const Limits& limits, Keep keep, MemoryBudget& budget,
+std::optional<Admitted> ReadAdmitted(const std::string& path, const Limits& limits, Crop crop, MemoryBudget& budget,
                                      std::string* why) {
   std::optional<std::vector<uint8_t>> bytes = ReadSmallFile(path, limits.max_file_bytes, why);
   if (!bytes) return std::nullopt;
   const std::optional<Outline> outline = Scan(bytes->data(), bytes->size(), limits, why);
   if (!outline) return std::nullopt;
-  if (!budget.Admit(path, CostOf(*outline, bytes->size(), keep))) {
+  if (!budget.Admit(path, CostOf(*outline, bytes->size(), crop))) {
     why->clear();
     return std::nullopt;
   }
