@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/colour.h"
@@ -14,7 +15,7 @@ namespace platform {
 
 class Canvas {
  public:
-  static constexpr int kTileShift = 4;  // 16 x 16 pixel tiles
+  static constexpr int kTileShift = 3;  // 8 x 8 pixel tiles: a falling dot dirties a narrow column
   static constexpr int kTileSize = 1 << kTileShift;
 
   // A point as it was set, for tests that follow the drawing call by call.
@@ -71,13 +72,21 @@ class Canvas {
   template <typename Run>
   void ForEachDirtyRun(Run&& run) const {
     for (int ty = 0; ty < tiles_y_; ++ty) {
+      const uint16_t* row = dirty_.data() + size_t(ty) * size_t(tiles_x_);
       for (int tx = 0; tx < tiles_x_;) {
-        if (!TileDirty(tx, ty)) {
+        // Most tiles are clean: four at a time are passed over where none is dirty.
+        uint64_t four = 1;
+        if (tx + 4 <= tiles_x_) std::memcpy(&four, row + tx, sizeof four);
+        if (four == 0) {
+          tx += 4;
+          continue;
+        }
+        if (!row[tx]) {
           ++tx;
           continue;
         }
         const int first = tx;
-        while (tx < tiles_x_ && TileDirty(tx, ty)) ++tx;
+        while (tx < tiles_x_ && row[tx]) ++tx;
         const int x = first * kTileSize, y = ty * kTileSize;
         run(x, y, std::min(tx * kTileSize, width_px_) - x, std::min(kTileSize, height_px_ - y));
       }

@@ -38,13 +38,23 @@ TEST(Canvas, PointsOutsideAreClippedIncludingTheBottomEdgeItself) {
   EXPECT_FALSE(canvas.TileDirty(0, 0));
 }
 
-TEST(Canvas, OnlyTheTilesOfPointsSetAreDirty) {
+TEST(Canvas, OnlyTheTilesOfPointsSetAreDirtyAndTheirRunsAreFound) {
+  constexpr int kTile = Canvas::kTileSize;
   Canvas canvas;
-  canvas.Resize(40, 20, 0xFF000000);  // 3 x 2 tiles, the last ones partial
+  canvas.Resize(9 * kTile + 3, 2 * kTile + 4, 0xFF000000);  // 10 x 3 tiles, the last ones partial
   canvas.ClearDirty();
-  canvas.PSet(17 * 15.0f, 16 * 15.0f, platform::RGB(1, 1, 1));
-  for (int ty = 0; ty < 2; ++ty)
-    for (int tx = 0; tx < 3; ++tx) EXPECT_EQ(canvas.TileDirty(tx, ty), tx == 1 && ty == 1);
+  // Points in tiles (1, 1), (5, 0), (6, 0) and (9, 2): runs of one, two and one tile,
+  // the last clipped to the canvas.
+  for (const auto& [x, y] : {std::pair{kTile + 1, kTile}, {5 * kTile, 0}, {7 * kTile - 1, 3}, {9 * kTile + 2, 2 * kTile + 3}})
+    canvas.PSet(float(x * 15), float(y * 15), platform::RGB(1, 1, 1));
+  for (int ty = 0; ty < 3; ++ty)
+    for (int tx = 0; tx < 10; ++tx)
+      EXPECT_EQ(canvas.TileDirty(tx, ty), (tx == 1 && ty == 1) || (ty == 0 && (tx == 5 || tx == 6)) || (tx == 9 && ty == 2))
+          << tx << ", " << ty;
+  std::vector<std::vector<int>> runs;
+  canvas.ForEachDirtyRun([&](int x, int y, int w, int h) { runs.push_back({x, y, w, h}); });
+  EXPECT_EQ(runs, (std::vector<std::vector<int>>{
+                      {5 * kTile, 0, 2 * kTile, kTile}, {kTile, kTile, kTile, kTile}, {9 * kTile, 2 * kTile, 3, 4}}));
 }
 
 TEST(Canvas, ResizingKeepsWhatOverlapsAndFillsTheRest) {

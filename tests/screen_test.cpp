@@ -295,11 +295,13 @@ TEST_P(SurfaceRoad, AStillFrameSendsNothing) {
 }
 
 TEST_P(SurfaceRoad, OnlyChangedTilesAndChangedControlsAreSent) {
+  constexpr int kTile = platform::Canvas::kTileSize;
   Frame(40, 0, platform::kBlack);
-  Point(5, 5, kGrey);    // the tile at 0, 0
-  Point(20, 37, kGrey);  // the tile at 16, 32
+  Point(5, 5, kGrey);    // the first tile
+  Point(20, 37, kGrey);  // the tile that holds (20, 37)
   Frame(40, 0, platform::kBlack);
-  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{0, 0, 16, 16}, {16, 32, 16, 16}}));
+  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{
+                        {0, 0, kTile, kTile}, {20 / kTile * kTile, 37 / kTile * kTile, kTile, kTile}}));
   // The control moves: the canvas comes back where it stood, and it is drawn anew.
   Frame(44, 2, platform::kBlack);
   EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{40, 0, 10, 8}, {44, 2, 10, 8}}));
