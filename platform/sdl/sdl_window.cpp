@@ -55,50 +55,34 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
                      MemoryBudget& budget, uintptr_t host_window, std::vector<StepChore*> chores)
     : state_(sink), back_argb_(ToArgb(InStandardScheme(layout.back_color))),
       timer_(layout.timer.interval_ms, SDL_GetTicks64()), timer_enabled_(layout.timer.enabled),
-      hosted_(host_window != 0), chores_(std::move(chores)) {
-  if (hosted_) {
+      chores_(std::move(chores)) {
+  if (host_window) {
     window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(host_window));
     if (!window_) {
       std::fprintf(stderr, "draw into the host window 0x%lx: %s\n", static_cast<unsigned long>(host_window),
                    SDL_GetError());
       std::exit(1);
     }
-  }
-  SDL_Rect bounds;
-  if (!hosted_ && SDL_GetDisplayBounds(0, &bounds) != 0) {
-    Report("display bounds");
-    std::exit(1);
-  }
-  // With no window manager a full-screen window asked for at 0 x 0 stays 1 x 1,
-  // so the desktop's place and size are given explicitly.
-  const std::string caption(layout.caption);
-  if (!hosted_) {
-    const uint32_t full_screen = IsX11() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
-    window_ = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                               SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | full_screen |
-                                   SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALLOW_HIGHDPI);
-  }
-  if (!window_) {
-    Report("create window");
-    std::exit(1);
+  } else {
+    window_ = OwnDesktop::MakeForm(std::string(layout.caption));
+    own_ = std::make_unique<OwnDesktop>(window_);
   }
   GuardXlib(window_);
   // The first monitor SDL names is not always the primary one, and SDL sees none of
   // the monitors made by hand: the form goes where the window system says, before
   // it is shown, and the other monitors get their covers.
-  if (!hosted_) FollowMonitors();
+  if (own_) own_->Follow();
   scale_ = DesktopScale();
   // The screen next: a GL renderer makes its context on a native window of its own,
   // and the one made above is destroyed. What follows is asked of the window that
   // will be drawn into.
   screen_ = std::make_unique<Screen>(window_, scale_);
-  if (!hosted_ && IsX11()) AskForFullScreenAtMapping(window_);
   WatchWindow(window_);
-  if (!hosted_) WatchMonitors(window_);
+  if (own_) own_->Watch();
   // No text is ever typed here; with text input on, SDL's input-method support
   // would reach for a session bus at the first focus and, where none runs, start one.
   SDL_StopTextInput();
-  if (!hosted_) SetIcon(layout.icon);
+  if (own_) SetIcon(layout.icon);
   ResizeCanvas();
   refresh_hz_ = DisplayRefreshHz();
 
@@ -151,39 +135,6 @@ int SdlWindow::DesktopScale() const {
   return ScaleFactor(density);
 }
 
-std::vector<Monitor> SdlWindow::Monitors() const {
-  if (IsX11()) return X11Monitors(window_);
-  // Elsewhere SDL's displays are the monitors, the first being the primary.
-  std::vector<Monitor> monitors;
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(i, &bounds) == 0) monitors.push_back({bounds.x, bounds.y, bounds.w, bounds.h, i == 0});
-  }
-  return monitors;
-}
-
-// Places the form on its monitor and a cover on each other one. On X11 the form is
-// placed here; a window manager may place it itself, by the full-screen state it
-// asks for. Elsewhere it is full screen on the output it was made on, and stays.
-void SdlWindow::FollowMonitors() {
-  SDL_Rect desktop{};
-  if (SDL_GetDisplayBounds(0, &desktop) != 0) desktop = {};
-  Monitor form;
-  SDL_GetWindowPosition(window_, &form.x, &form.y);
-  SDL_GetWindowSize(window_, &form.w, &form.h);
-  const MonitorPlan plan = PlanMonitors(Monitors(), {desktop.x, desktop.y, desktop.w, desktop.h}, form);
-  if (IsX11()) {
-    if (form.x != plan.form.x || form.y != plan.form.y) SDL_SetWindowPosition(window_, plan.form.x, plan.form.y);
-    if (form.w != plan.form.w || form.h != plan.form.h) SDL_SetWindowSize(window_, plan.form.w, plan.form.h);
-  }
-  const bool made = covers_.Follow(plan.covers);
-  if (made && shown_) {
-    SDL_RaiseWindow(window_);
-    SDL_SetCursor(nullptr);  // the pointer's look, hidden or not, on the new windows too
-  }
-  if (screen_) refresh_hz_ = DisplayRefreshHz();  // a new monitor, or a new mode, sets a new pace
-}
-
 double SdlWindow::DisplayRefreshHz() const {
   if (IsX11()) return X11RefreshHz(window_);
   SDL_DisplayMode mode;
@@ -197,44 +148,9 @@ void SdlWindow::WaitForRefresh() {
   SleepUnlessSignalled(pace_.WaitNs(NowNs(), refresh_hz_));
 }
 
-void SdlWindow::SettleMonitors() {
-  monitors_changed_ = true;
-  pointer_moves_.MonitorsChanged(SDL_GetTicks64());
-}
-
-// A change of monitors comes as several requests to the server, each told apart:
-// the monitors are read at once, and again every tenth of the settling time after
-// the last notice, so that a step that comes between two requests is made good.
+// After a change of monitors, a new monitor or a new mode sets a new pace.
 void SdlWindow::FollowChangingMonitors(uint64_t now_ms) {
-  if (!hosted_ && now_ms >= next_watch_ms_) {
-    next_watch_ms_ = now_ms + kWatchEveryMs;
-    if (MonitorsChanged(/*up_to_now=*/false)) SettleMonitors();
-  }
-  if (!monitors_changed_ && (!pointer_moves_.Settling(now_ms) || now_ms < next_follow_ms_)) return;
-  monitors_changed_ = false;
-  next_follow_ms_ = now_ms + PointerMoves::kSettleMs / 10;
-  FollowMonitors();
-}
-
-bool SdlWindow::PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y) {
-  SDL_Window* window = SDL_GetWindowFromID(window_id);
-  if (!window) return false;
-  PointerMoves::Place pointer;
-  // Asked of the server where it can be: the place SDL knows of a window that has
-  // just moved may be out of date.
-  if (!X11Pointer(window_, &pointer.x, &pointer.y)) {
-    SDL_GetWindowPosition(window, &pointer.x, &pointer.y);
-    pointer.x += x;
-    pointer.y += y;
-  }
-  // The server may have moved the pointer off a monitor it has just taken away: its
-  // notice of the change, and of any device's motion, sent before, is waited for.
-  if (pointer_moves_.Known() && !(pointer == pointer_moves_.Last()) && MonitorsChanged(/*up_to_now=*/true))
-    SettleMonitors();
-  const PointerMoves::Place moved = pointer_moves_.Read(pointer, SDL_GetTicks64(), DeviceMoved());
-  *form_x = float(moved.x - origin_.x) * event_twips_;
-  *form_y = float(moved.y - origin_.y) * event_twips_;
-  return true;
+  if (own_ && own_->FollowChanging(now_ms)) refresh_hz_ = DisplayRefreshHz();
 }
 
 void SdlWindow::ResizeCanvas() {
@@ -254,14 +170,7 @@ void SdlWindow::ResizeCanvas() {
 Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1)); }
 
 void SdlWindow::Show() {
-  if (!hosted_) {  // the host has shown its window already
-    covers_.Show();  // first, so that the form is above any that overlaps it
-    SDL_GetWindowPosition(window_, &origin_.x, &origin_.y);
-    SDL_ShowWindow(window_);
-    SDL_RaiseWindow(window_);
-    SDL_SetWindowInputFocus(window_);
-  }
-  shown_ = true;
+  if (own_) own_->Show();  // a host has shown its window already
   state_.Shown();
 }
 
@@ -280,12 +189,12 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
       if (IsDestruction(e.syswm.msg)) Unload();
       break;
     case SDL_DISPLAYEVENT:
-      if (!hosted_) SettleMonitors();
+      if (own_) own_->MonitorsNoticed();
       break;
     case SDL_WINDOWEVENT:
       if (e.window.windowID != SDL_GetWindowID(window_)) {  // a cover
-        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-          covers_.Repaint(e.window.windowID);
+        if (own_ && (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+          own_->Repaint(e.window.windowID);
         break;
       }
       switch (e.window.event) {
@@ -297,19 +206,20 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
         default: break;
       }
       break;
+    // Over a host's window the input is the host's.
     case SDL_KEYDOWN:
-      if (hosted_) break;  // the host's input
+      if (!own_) break;
       state_.KeyDown(VirtualKey(e.key.keysym.sym), ShiftState(e.key.keysym.mod));
       break;
     case SDL_MOUSEBUTTONDOWN: {
       float x, y;
-      if (hosted_ || !PlaceOnForm(e.button.windowID, e.button.x, e.button.y, &x, &y)) break;
+      if (!own_ || !own_->PlaceOnForm(e.button.windowID, e.button.x, e.button.y, event_twips_, &x, &y)) break;
       state_.MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()), x, y);
       break;
     }
     case SDL_MOUSEMOTION: {
       float x, y;
-      if (hosted_ || !PlaceOnForm(e.motion.windowID, e.motion.x, e.motion.y, &x, &y)) break;
+      if (!own_ || !own_->PlaceOnForm(e.motion.windowID, e.motion.x, e.motion.y, event_twips_, &x, &y)) break;
       state_.MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()), x, y);
       break;
     }

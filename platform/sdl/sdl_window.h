@@ -9,15 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/shared/monitor_plan.h"
-#include "platform/sdl/sdl_covers.h"
 #include "platform/sdl/sdl_label.h"
+#include "platform/sdl/sdl_own_desktop.h"
 #include "platform/sdl/sdl_screen.h"
 #include "platform/sdl/sdl_sprite.h"
 #include "platform/sdl/step_chore.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/memory_budget.h"
-#include "platform/shared/pointer_moves.h"
 #include "platform/platform.h"
 #include "platform/shared/timer_clock.h"
 #include "platform/shared/window_state.h"
@@ -50,15 +48,7 @@ class SdlWindow final : public Window {
 
  private:
   void SetIcon(const IconPicture& icon);
-  std::vector<Monitor> Monitors() const;
-  void FollowMonitors();
-  void SettleMonitors();
   void FollowChangingMonitors(uint64_t now_ms);
-  // An event's place, on the form or on a cover, in the form's units from where the
-  // form's corner was when it was shown: as if the form reached over every monitor.
-  // Where the monitors have just changed, the window system may have moved the
-  // pointer itself: pointer_moves_ tells such a move from the person's.
-  bool PlaceOnForm(uint32_t window_id, int x, int y, float* form_x, float* form_y);
   int DesktopScale() const;
   void ResizeCanvas();
   double DisplayRefreshHz() const;
@@ -78,16 +68,8 @@ class SdlWindow final : public Window {
   double refresh_hz_ = 0;  // of the display that shows the form; 0 where it tells none
   TimerClock timer_;
   bool timer_enabled_;
-  bool hosted_ = false;
-  bool shown_ = false;
-  bool monitors_changed_ = false;
   std::vector<StepChore*> chores_;
-  Covers covers_;  // one per monitor besides the form's
-  SDL_Point origin_{};               // the form's corner on the desktop when it was shown
-  PointerMoves pointer_moves_;
-  uint64_t next_follow_ms_ = 0;      // when the monitors are read again meanwhile
-  uint64_t next_watch_ms_ = 0;       // when the window system's notices are next looked at
-  static constexpr uint64_t kWatchEveryMs = 50;
+  std::unique_ptr<OwnDesktop> own_;  // the program's own window's; none in a host's window
 };
 
 }  // namespace platform::sdl

@@ -1,0 +1,120 @@
+// The program's own window on the desktop. Implements: OwnDesktop.
+#include "platform/sdl/sdl_own_desktop.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_x11.h"
+#include "platform/shared/monitor_plan.h"
+
+namespace platform::sdl {
+
+namespace {
+
+// The monitors as the window system tells them: on X11 RandR's, which include those
+// set by hand; elsewhere SDL's displays, the first being the primary.
+std::vector<Monitor> Monitors(SDL_Window* form) {
+  if (IsX11()) return X11Monitors(form);
+  std::vector<Monitor> monitors;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) == 0) monitors.push_back({bounds.x, bounds.y, bounds.w, bounds.h, i == 0});
+  }
+  return monitors;
+}
+
+}  // namespace
+
+SDL_Window* OwnDesktop::MakeForm(const std::string& caption) {
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(0, &bounds) != 0) {
+    Report("display bounds");
+    std::exit(1);
+  }
+  // With no window manager a full-screen window asked for at 0 x 0 stays 1 x 1,
+  // so the desktop's place and size are given explicitly.
+  const uint32_t full_screen = IsX11() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
+  SDL_Window* form = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                                      SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | full_screen |
+                                          SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALLOW_HIGHDPI);
+  if (!form) {
+    Report("create window");
+    std::exit(1);
+  }
+  return form;
+}
+
+// On X11 the form is placed here; a window manager may place it itself, by the
+// full-screen state it asks for. Elsewhere it is full screen on the output it was
+// made on, and stays.
+void OwnDesktop::Follow() {
+  SDL_Rect desktop{};
+  if (SDL_GetDisplayBounds(0, &desktop) != 0) desktop = {};
+  Monitor form;
+  SDL_GetWindowPosition(form_, &form.x, &form.y);
+  SDL_GetWindowSize(form_, &form.w, &form.h);
+  const MonitorPlan plan = PlanMonitors(Monitors(form_), {desktop.x, desktop.y, desktop.w, desktop.h}, form);
+  if (IsX11()) {
+    if (form.x != plan.form.x || form.y != plan.form.y) SDL_SetWindowPosition(form_, plan.form.x, plan.form.y);
+    if (form.w != plan.form.w || form.h != plan.form.h) SDL_SetWindowSize(form_, plan.form.w, plan.form.h);
+  }
+  if (covers_.Follow(plan.covers) && shown_) {
+    SDL_RaiseWindow(form_);
+    SDL_SetCursor(nullptr);  // the pointer's look, hidden or not, on the new windows too
+  }
+}
+
+void OwnDesktop::Watch() {
+  if (IsX11()) AskForFullScreenAtMapping(form_);
+  WatchMonitors(form_);
+}
+
+void OwnDesktop::MonitorsNoticed() {
+  monitors_changed_ = true;
+  pointer_moves_.MonitorsChanged(SDL_GetTicks64());
+}
+
+bool OwnDesktop::FollowChanging(uint64_t now_ms) {
+  if (now_ms >= next_watch_ms_) {
+    next_watch_ms_ = now_ms + kWatchEveryMs;
+    if (MonitorsChanged(/*up_to_now=*/false)) MonitorsNoticed();
+  }
+  if (!monitors_changed_ && (!pointer_moves_.Settling(now_ms) || now_ms < next_follow_ms_)) return false;
+  monitors_changed_ = false;
+  next_follow_ms_ = now_ms + PointerMoves::kSettleMs / 10;
+  Follow();
+  return true;
+}
+
+void OwnDesktop::Show() {
+  covers_.Show();
+  SDL_GetWindowPosition(form_, &origin_.x, &origin_.y);
+  SDL_ShowWindow(form_);
+  SDL_RaiseWindow(form_);
+  SDL_SetWindowInputFocus(form_);
+  shown_ = true;
+}
+
+bool OwnDesktop::PlaceOnForm(uint32_t window_id, int x, int y, float twips_per_unit, float* form_x, float* form_y) {
+  SDL_Window* window = SDL_GetWindowFromID(window_id);
+  if (!window) return false;
+  PointerMoves::Place pointer;
+  // Asked of the server where it can be: the place SDL knows of a window that has
+  // just moved may be out of date.
+  if (!X11Pointer(form_, &pointer.x, &pointer.y)) {
+    SDL_GetWindowPosition(window, &pointer.x, &pointer.y);
+    pointer.x += x;
+    pointer.y += y;
+  }
+  // The server may have moved the pointer off a monitor it has just taken away: its
+  // notice of the change, and of any device's motion, sent before, is waited for.
+  if (pointer_moves_.Known() && !(pointer == pointer_moves_.Last()) && MonitorsChanged(/*up_to_now=*/true))
+    MonitorsNoticed();
+  const PointerMoves::Place moved = pointer_moves_.Read(pointer, SDL_GetTicks64(), DeviceMoved());
+  *form_x = float(moved.x - origin_.x) * twips_per_unit;
+  *form_y = float(moved.y - origin_.y) * twips_per_unit;
+  return true;
+}
+
+}  // namespace platform::sdl
