@@ -2,7 +2,7 @@
 #include "platform/sdl/sdl_covers.h"
 
 #include "platform/sdl/sdl_process.h"
-#include "platform/sdl/sdl_x11.h"
+#include "platform/sdl/sdl_window_system.h"
 
 namespace platform::sdl {
 
@@ -15,14 +15,14 @@ bool Covers::Follow(const std::vector<Monitor>& places) {
     SDL_DestroyWindow(covers_.back().window);
     covers_.pop_back();
   }
-  const bool x11 = IsX11();
+  const WindowSystem& system = WindowSystem::Current();
   bool made = false;
   for (size_t i = 0; i < places.size(); ++i) {
     const Monitor& place = places[i];
     if (i < covers_.size()) {
       if (covers_[i].place == place) continue;
       covers_[i].place = place;
-      if (x11) {
+      if (system.PlacesWindows()) {
         SDL_SetWindowPosition(covers_[i].window, place.x, place.y);
         SDL_SetWindowSize(covers_[i].window, place.w, place.h);
         continue;
@@ -65,9 +65,9 @@ bool Covers::Repaint(uint32_t window_id) const {
 SDL_Window* Covers::Make(const Monitor& place) const {
   SDL_Window* cover = SDL_CreateWindow("", place.x, place.y, place.w, place.h,
                                        SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR |
-                                           (IsX11() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP));
+                                           WindowSystem::Current().FullScreenFlag());
   if (!cover) return nullptr;
-  MakeCoverX11(cover);
+  WindowSystem::Current().PrepareCover(cover);
   if (shown_) {
     SDL_ShowWindow(cover);
     Paint(cover);
@@ -75,12 +75,6 @@ SDL_Window* Covers::Make(const Monitor& place) const {
   return cover;
 }
 
-void Covers::Paint(SDL_Window* cover) {
-  if (IsX11()) return;  // the server keeps it black
-  SDL_Surface* surface = SDL_GetWindowSurface(cover);
-  if (!surface) return;
-  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-  SDL_UpdateWindowSurface(cover);
-}
+void Covers::Paint(SDL_Window* cover) { WindowSystem::Current().PaintCover(cover); }
 
 }  // namespace platform::sdl

@@ -2,29 +2,13 @@
 #include "platform/sdl/sdl_own_desktop.h"
 
 #include <cstdlib>
-#include <vector>
 
 #include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_window_system.h"
 #include "platform/sdl/sdl_x11.h"
 #include "platform/shared/monitor_plan.h"
 
 namespace platform::sdl {
-
-namespace {
-
-// The monitors as the window system tells them: on X11 RandR's, which include those
-// set by hand; elsewhere SDL's displays, the first being the primary.
-std::vector<Monitor> Monitors(SDL_Window* form) {
-  if (IsX11()) return X11Monitors(form);
-  std::vector<Monitor> monitors;
-  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(i, &bounds) == 0) monitors.push_back({bounds.x, bounds.y, bounds.w, bounds.h, i == 0});
-  }
-  return monitors;
-}
-
-}  // namespace
 
 SDL_Window* OwnDesktop::MakeForm(const std::string& caption) {
   SDL_Rect bounds;
@@ -34,9 +18,8 @@ SDL_Window* OwnDesktop::MakeForm(const std::string& caption) {
   }
   // With no window manager a full-screen window asked for at 0 x 0 stays 1 x 1,
   // so the desktop's place and size are given explicitly.
-  const uint32_t full_screen = IsX11() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
   SDL_Window* form = SDL_CreateWindow(caption.c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                                      SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | full_screen |
+                                      SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | WindowSystem::Current().FullScreenFlag() |
                                           SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_ALLOW_HIGHDPI);
   if (!form) {
     Report("create window");
@@ -45,17 +28,18 @@ SDL_Window* OwnDesktop::MakeForm(const std::string& caption) {
   return form;
 }
 
-// On X11 the form is placed here; a window manager may place it itself, by the
-// full-screen state it asks for. Elsewhere it is full screen on the output it was
-// made on, and stays.
+// Where the program places its windows (X11), the form is placed here; a window
+// manager may place it itself, by the full-screen state it asks for. Elsewhere it is
+// full screen on the output it was made on, and stays.
 void OwnDesktop::Follow() {
+  const WindowSystem& system = WindowSystem::Current();
   SDL_Rect desktop{};
   if (SDL_GetDisplayBounds(0, &desktop) != 0) desktop = {};
   Monitor form;
   SDL_GetWindowPosition(form_, &form.x, &form.y);
   SDL_GetWindowSize(form_, &form.w, &form.h);
-  const MonitorPlan plan = PlanMonitors(Monitors(form_), {desktop.x, desktop.y, desktop.w, desktop.h}, form);
-  if (IsX11()) {
+  const MonitorPlan plan = PlanMonitors(system.Monitors(form_), {desktop.x, desktop.y, desktop.w, desktop.h}, form);
+  if (system.PlacesWindows()) {
     if (form.x != plan.form.x || form.y != plan.form.y) SDL_SetWindowPosition(form_, plan.form.x, plan.form.y);
     if (form.w != plan.form.w || form.h != plan.form.h) SDL_SetWindowSize(form_, plan.form.w, plan.form.h);
   }
@@ -66,7 +50,7 @@ void OwnDesktop::Follow() {
 }
 
 void OwnDesktop::Watch() {
-  if (IsX11()) AskForFullScreenAtMapping(form_);
+  WindowSystem::Current().PrepareForm(form_);
   WatchMonitors(form_);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/sdl/sdl_process.h"
+#include "platform/sdl/sdl_window_system.h"
 #include "platform/sdl/sdl_x11.h"
 
 namespace platform::sdl {
@@ -125,21 +126,9 @@ SdlWindow::~SdlWindow() {
 
 // Where the desktop is scaled, what it tells every program: on Wayland the output's
 // scale (the window's pixels to its size), on X11 the desktop's settings.
-int SdlWindow::DesktopScale() const {
-  DensityFacts density;
-  AddX11Density(window_, &density);
-  int w = 0, h = 0, pixels_w = 0, pixels_h = 0;
-  SDL_GetWindowSize(window_, &w, &h);
-  SDL_GetWindowSizeInPixels(window_, &pixels_w, &pixels_h);
-  if (!IsX11() && w > 0) density.output_scale = double(pixels_w) / double(w);
-  return ScaleFactor(density);
-}
+int SdlWindow::DesktopScale() const { return ScaleFactor(WindowSystem::Current().Density(window_)); }
 
-double SdlWindow::DisplayRefreshHz() const {
-  if (IsX11()) return X11RefreshHz(window_);
-  SDL_DisplayMode mode;
-  return SDL_GetWindowDisplayMode(window_, &mode) == 0 ? mode.refresh_rate : 0;
-}
+double SdlWindow::DisplayRefreshHz() const { return WindowSystem::Current().RefreshHz(window_); }
 
 // The next batch starts at the display's next refresh, whichever road drew the frame:
 // on the GL road the swap already waited for the refresh and the wait is short, or

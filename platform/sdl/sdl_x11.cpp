@@ -305,4 +305,30 @@ void AddX11Density(SDL_Window* window, DensityFacts* facts) {
   if (data) XFree(data);
 }
 
+namespace {
+
+// The program places its windows; the server keeps the covers black.
+class X11System final : public WindowSystem {
+ public:
+  uint32_t FullScreenFlag() const override { return 0; }  // asked for at mapping instead
+  bool PlacesWindows() const override { return true; }
+  std::vector<Monitor> Monitors(SDL_Window* window) const override { return X11Monitors(window); }
+  void PrepareForm(SDL_Window* form) const override { AskForFullScreenAtMapping(form); }
+  void PrepareCover(SDL_Window* cover) const override { MakeCoverX11(cover); }
+  void PaintCover(SDL_Window*) const override {}
+  double RefreshHz(SDL_Window* window) const override { return X11RefreshHz(window); }
+  DensityFacts Density(SDL_Window* window) const override {
+    DensityFacts density;
+    AddX11Density(window, &density);
+    return density;
+  }
+};
+
+}  // namespace
+
+const WindowSystem& X11WindowSystem() {
+  static const X11System system;
+  return system;
+}
+
 }  // namespace platform::sdl

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/sdl/sdl_road.h"
+#include "platform/sdl/sdl_window_system.h"
 #include "platform/sdl/sdl_scale.h"
 #include "platform/shared/monitor_plan.h"
 
@@ -55,6 +56,8 @@ bool MakeCoverX11(SDL_Window* window);
 
 // Whether SDL's video runs on X11.
 bool IsX11();
+// The window system's driver on X11.
+const WindowSystem& X11WindowSystem();
 // On X11: asks that the window, not mapped yet, be mapped full-screen. SDL's own
 // full-screen flag would instead ask once the window is mapped, and then wait up
 // to 100 ms for a window manager to move and resize a window that already has the
