@@ -134,7 +134,9 @@ bool IsDestruction(const SDL_SysWMmsg* message) {
 
 bool WindowLost() { return window_lost; }
 
-std::vector<Monitor> X11Monitors(SDL_Window* window) {
+// On X11 with RandR 1.5: the monitors, the primary marked. Elsewhere, or where the
+// server cannot tell, none.
+static std::vector<Monitor> X11Monitors(SDL_Window* window) {
   std::vector<Monitor> monitors;
   SDL_SysWMinfo info;
   if (!X11Info(window, &info)) return monitors;
@@ -153,7 +155,10 @@ std::vector<Monitor> X11Monitors(SDL_Window* window) {
   return monitors;
 }
 
-double X11RefreshHz(SDL_Window* window) {
+// On X11: the refresh rate of the mode of the monitor under the window's centre, as
+// its pixel clock over its total width and height; 0 where the server tells none
+// (Xvfb's modes have no clock).
+static double X11RefreshHz(SDL_Window* window) {
   SDL_SysWMinfo info;
   if (!X11Info(window, &info)) return 0;
   Display* display = info.info.x11.display;
@@ -224,9 +229,27 @@ bool DeviceMoved() {
   return moved;
 }
 
-bool MakeCoverX11(SDL_Window* window) {
+// On X11: asks that the window, not mapped yet, be mapped full-screen. SDL's own
+// full-screen flag would instead ask once the window is mapped, and then wait up
+// to 100 ms for a window manager to move and resize a window that already has the
+// desktop's place and size: a wait in which the first frame cannot be shown.
+static void AskForFullScreenAtMapping(SDL_Window* window) {
   SDL_SysWMinfo info;
-  if (!X11Info(window, &info)) return false;
+  if (!X11Info(window, &info)) return;
+  Display* display = info.info.x11.display;
+  // A client sets the state of a window that is not mapped yet itself; a window
+  // manager takes it when the window is mapped (EWMH, _NET_WM_STATE).
+  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+  const Atom full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  XChangeProperty(display, info.info.x11.window, state, XA_ATOM, 32, PropModeAppend,
+                  reinterpret_cast<const unsigned char*>(&full_screen), 1);
+}
+
+// Makes a window, not mapped yet, one that the server keeps black and that never
+// takes the keyboard, full screen where a window manager places it.
+static void MakeCoverX11(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return;
   Display* display = info.info.x11.display;
   const ::Window id = info.info.x11.window;
   // The server paints it black whenever it shows: nothing to draw, nothing kept.
@@ -239,22 +262,9 @@ bool MakeCoverX11(SDL_Window* window) {
     XFree(hints);
   }
   AskForFullScreenAtMapping(window);
-  return true;
 }
 
 bool IsX11() { return std::string_view(SDL_GetCurrentVideoDriver()) == "x11"; }
-
-void AskForFullScreenAtMapping(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  if (!X11Info(window, &info)) return;
-  Display* display = info.info.x11.display;
-  // A client sets the state of a window that is not mapped yet itself; a window
-  // manager takes it when the window is mapped (EWMH, _NET_WM_STATE).
-  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-  const Atom full_screen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-  XChangeProperty(display, info.info.x11.window, state, XA_ATOM, 32, PropModeAppend,
-                  reinterpret_cast<const unsigned char*>(&full_screen), 1);
-}
 
 void AddX11Facts(SDL_Window* window, DisplayFacts* facts) {
   SDL_SysWMinfo info;
@@ -281,7 +291,9 @@ void AddX11Facts(SDL_Window* window, DisplayFacts* facts) {
   free(failed);
 }
 
-void AddX11Density(SDL_Window* window, DensityFacts* facts) {
+// On X11: the XSETTINGS window-scaling factor and the resources' Xft.dpi, as the
+// desktop sets them for every program. Elsewhere it adds nothing.
+static void AddX11Density(SDL_Window* window, DensityFacts* facts) {
   SDL_SysWMinfo info;
   if (!X11Info(window, &info)) return;
   Display* display = info.info.x11.display;

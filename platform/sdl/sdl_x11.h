@@ -31,13 +31,6 @@ bool IsDestruction(const SDL_SysWMmsg* message);
 // True once an X error said that the window is gone.
 bool WindowLost();
 
-// On X11 with RandR 1.5: the monitors, the primary marked. Elsewhere, or where the
-// server cannot tell, none.
-std::vector<Monitor> X11Monitors(SDL_Window* window);
-// On X11: the refresh rate of the mode of the monitor under the window's centre, as
-// its pixel clock over its total width and height; 0 where the server tells none
-// (Xvfb's modes have no clock).
-double X11RefreshHz(SDL_Window* window);
 // On X11: where the pointer is on the desktop now, asked of the server.
 bool X11Pointer(SDL_Window* window, int* x, int* y);
 // On X11: asks for notice of every change of monitors, outputs and modes, and of
@@ -49,26 +42,14 @@ bool MonitorsChanged(bool up_to_now);
 // Whether a pointing device has moved since the last call, as far as the notices
 // taken so far tell: never where the server tells no device's motion.
 bool DeviceMoved();
-// On X11: makes a window, not mapped yet, one that the server keeps black and that
-// never takes the keyboard, full screen where a window manager places it. False
-// elsewhere, where the cover has to be painted.
-bool MakeCoverX11(SDL_Window* window);
 
 // Whether SDL's video runs on X11.
 bool IsX11();
 // The window system's driver on X11.
 const WindowSystem& X11WindowSystem();
-// On X11: asks that the window, not mapped yet, be mapped full-screen. SDL's own
-// full-screen flag would instead ask once the window is mapped, and then wait up
-// to 100 ms for a window manager to move and resize a window that already has the
-// desktop's place and size: a wait in which the first frame cannot be shown.
-void AskForFullScreenAtMapping(SDL_Window* window);
 
 // On X11: whether the server offers DRI3 or DRI2, and its GLX vendor, asked
 // without loading GL. Elsewhere it adds nothing.
 void AddX11Facts(SDL_Window* window, DisplayFacts* facts);
-// On X11: the XSETTINGS window-scaling factor and the resources' Xft.dpi, as the
-// desktop sets them for every program. Elsewhere it adds nothing.
-void AddX11Density(SDL_Window* window, DensityFacts* facts);
 
 }  // namespace platform::sdl
