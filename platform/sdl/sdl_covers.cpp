@@ -37,7 +37,7 @@ bool Covers::Follow(const std::vector<Monitor>& places) {
       covers_.resize(i);
       break;
     }
-    if (i < covers_.size()) covers_[i].window = cover;
+    if (i < covers_.size()) covers_[i] = {cover, place};
     else covers_.push_back({cover, place});
     made = true;
   }
@@ -47,9 +47,24 @@ bool Covers::Follow(const std::vector<Monitor>& places) {
 void Covers::Show() {
   shown_ = true;
   for (const Cover& cover : covers_) {
-    SDL_ShowWindow(cover.window);
+    WindowSystem::Current().Show(cover.window);
     Paint(cover.window);
   }
+}
+
+bool Covers::Shown(uint32_t window_id) {
+  for (Cover& cover : covers_) {
+    if (SDL_GetWindowID(cover.window) != window_id) continue;
+    cover.seen = true;
+    return true;
+  }
+  return false;
+}
+
+void Covers::AskAgain() const {
+  if (!shown_) return;
+  for (const Cover& cover : covers_)
+    if (!cover.seen) WindowSystem::Current().Show(cover.window);
 }
 
 bool Covers::Repaint(uint32_t window_id) const {
@@ -69,7 +84,7 @@ SDL_Window* Covers::Make(const Monitor& place) const {
   if (!cover) return nullptr;
   WindowSystem::Current().PrepareCover(cover);
   if (shown_) {
-    SDL_ShowWindow(cover);
+    WindowSystem::Current().Show(cover);
     Paint(cover);
   }
   return cover;

@@ -24,8 +24,13 @@ class Covers {
   // anew on the other. A cover that cannot be made is tried again at the next call.
   // True where a window was made.
   bool Follow(const std::vector<Monitor>& places);
-  // Shows every cover; those made from now on are shown as they are made.
+  // Asks for every cover to be shown; those made from now on are asked for as they
+  // are made. Nothing waits for the window system to show them.
   void Show();
+  // The window system showed window_id; false where it is no cover's.
+  bool Shown(uint32_t window_id);
+  // Asks again for those asked for that the window system has not shown yet.
+  void AskAgain() const;
   // The window system lost what a cover showed: painted again. False where
   // window_id is no cover's.
   bool Repaint(uint32_t window_id) const;
@@ -34,6 +39,7 @@ class Covers {
   struct Cover {
     SDL_Window* window;
     Monitor place;
+    bool seen = false;  // shown by the window system
   };
   SDL_Window* Make(const Monitor& place) const;
   static void Paint(SDL_Window* cover);

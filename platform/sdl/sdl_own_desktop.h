@@ -33,9 +33,14 @@ class OwnDesktop {
   bool FollowChanging(uint64_t now_ms);
   // A notice that the monitors changed, from SDL.
   void MonitorsNoticed();
-  // The covers first, so that the form is above any that overlaps it; then the form,
-  // raised and given the keyboard.
+  // Asks for the covers to be shown first, so that the form is above any that
+  // overlaps it; then the form. Nothing waits for the window system to show them.
   void Show();
+  // The window system showed window_id: the form is raised and given the keyboard.
+  void Shown(uint32_t window_id);
+  // Asks again, every kAskAgainMs, for those of the windows asked for that the
+  // window system has not shown yet.
+  void AskAgain(uint64_t now_ms);
   // The window system lost what a cover showed; false where window_id is no cover's.
   bool Repaint(uint32_t window_id) const { return covers_.Repaint(window_id); }
   // An event's place, on the form or on a cover, in the form's twips from where the
@@ -45,9 +50,12 @@ class OwnDesktop {
 
  private:
   static constexpr uint64_t kWatchEveryMs = 50;
+  static constexpr uint64_t kAskAgainMs = 1000;
 
   SDL_Window* form_;
-  bool shown_ = false;
+  bool shown_ = false;       // asked for
+  bool form_seen_ = false;   // shown by the window system
+  uint64_t ask_again_ms_ = 0;
   Covers covers_;  // one per monitor besides the form's
   PointerMoves pointer_moves_;
   SDL_Point origin_{};            // the form's corner on the desktop when it was shown

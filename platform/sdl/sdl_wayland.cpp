@@ -27,6 +27,8 @@ class SdlDisplays final : public WindowSystem {
   void PrepareForm(SDL_Window*) const override {}
   void PrepareCover(SDL_Window*) const override {}
 
+  void Show(SDL_Window* window) const override { SDL_ShowWindow(window); }
+
   void PaintCover(SDL_Window* cover) const override {
     SDL_Surface* surface = SDL_GetWindowSurface(cover);
     if (!surface) return;

@@ -139,7 +139,9 @@ void SdlWindow::WaitForRefresh() {
 
 // After a change of monitors, a new monitor or a new mode sets a new pace.
 void SdlWindow::FollowChangingMonitors(uint64_t now_ms) {
-  if (own_ && own_->FollowChanging(now_ms)) refresh_hz_ = DisplayRefreshHz();
+  if (!own_) return;
+  own_->AskAgain(now_ms);
+  if (own_->FollowChanging(now_ms)) refresh_hz_ = DisplayRefreshHz();
 }
 
 void SdlWindow::ResizeCanvas() {
@@ -181,6 +183,7 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
       if (own_) own_->MonitorsNoticed();
       break;
     case SDL_WINDOWEVENT:
+      if (own_ && e.window.event == SDL_WINDOWEVENT_SHOWN) own_->Shown(e.window.windowID);
       if (e.window.windowID != SDL_GetWindowID(window_)) {  // a cover
         if (own_ && (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
           own_->Repaint(e.window.windowID);

@@ -48,6 +48,7 @@ class SdlWindow final : public Window {
 
  private:
   void SetIcon(const IconPicture& icon);
+  // An own window's look, each step, at the windows not shown yet and the monitors.
   void FollowChangingMonitors(uint64_t now_ms);
   int DesktopScale() const;
   void ResizeCanvas();

@@ -30,6 +30,10 @@ class WindowSystem {
   virtual void PrepareForm(SDL_Window* form) const = 0;
   // A cover not mapped yet, readied to show black and never take the keyboard.
   virtual void PrepareCover(SDL_Window* cover) const = 0;
+  // Asks for the window to be shown and waits for nothing: a window manager may show
+  // it late, or lose the request, and SDL's own call would wait for it for ever.
+  // SDL is told when the window shows (SDL_WINDOWEVENT_SHOWN).
+  virtual void Show(SDL_Window* window) const = 0;
   // A cover shown or exposed, made black.
   virtual void PaintCover(SDL_Window* cover) const = 0;
   // The refresh of the display that shows the window; 0 where none is told.

@@ -264,6 +264,14 @@ static void MakeCoverX11(SDL_Window* window) {
   AskForFullScreenAtMapping(window);
 }
 
+// Maps the window, raised, without waiting for the window manager to map it.
+static void MapRaised(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  if (!X11Info(window, &info)) return;
+  XMapRaised(info.info.x11.display, info.info.x11.window);
+  XFlush(info.info.x11.display);
+}
+
 bool IsX11() { return std::string_view(SDL_GetCurrentVideoDriver()) == "x11"; }
 
 void AddX11Facts(SDL_Window* window, DisplayFacts* facts) {
@@ -327,6 +335,7 @@ class X11System final : public WindowSystem {
   std::vector<Monitor> Monitors(SDL_Window* window) const override { return X11Monitors(window); }
   void PrepareForm(SDL_Window* form) const override { AskForFullScreenAtMapping(form); }
   void PrepareCover(SDL_Window* cover) const override { MakeCoverX11(cover); }
+  void Show(SDL_Window* window) const override { MapRaised(window); }
   void PaintCover(SDL_Window*) const override {}
   double RefreshHz(SDL_Window* window) const override { return X11RefreshHz(window); }
   DensityFacts Density(SDL_Window* window) const override {

@@ -187,6 +187,18 @@ class XSession:
             return subprocess.Popen(args, env=full_env, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
                                     preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
 
+    def start_window_manager(self, args, env=None):
+        """Starts a window manager, once it has marked the root as one does."""
+        self.x("xprop", "-root", "-remove", "_NET_SUPPORTING_WM_CHECK", check=False)  # one killed before
+        wm = self.run(args, env)
+        deadline = time.time() + 10
+        while "window id" not in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False):
+            if time.time() > deadline or wm.poll() is not None:
+                self.stop(wm)
+                raise RuntimeError(args[0] + " did not start")
+            time.sleep(0.05)
+        return wm
+
     def x(self, *args, check=True):
         return subprocess.run(list(args), env=self.env, check=check, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE).stdout.decode()
