@@ -11,14 +11,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <map>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/sdl/name_claim.h"
+#include "tests/case_name.h"
 #include "platform/sdl/sdl_media.h"
 #include "platform/sdl/sdl_system.h"
 #include "platform/sdl/sdl_window.h"
@@ -26,7 +30,147 @@
 
 namespace {
 
+using platform::sdl::ClaimCalls;
+using platform::sdl::NameClaim;
 using platform::sdl::SdlSystem;
+
+// The kernel as a script: for each slot, whether it is taken, what a connection to
+// it meets and whether a process of this user has its socket open; every call noted
+// in order. Listening sockets are 3, 4, ...; a waiting connection is 100.
+class ScriptedKernel final : public ClaimCalls {
+ public:
+  struct Slot {
+    bool taken = false;
+    Connection connection{false, 0, ECONNREFUSED};  // as to a name nobody binds
+    bool ours = false;
+  };
+  static constexpr unsigned kUid = 1000;
+
+  std::map<std::string, Slot> slots;
+  int waiting = 0;
+  std::vector<std::string> calls;
+
+  int Listen(const std::string& name) override {
+    calls.push_back("listen " + name);
+    return slots[name].taken ? -1 : next_fd_++;
+  }
+  Connection Connect(const std::string& name) override {
+    calls.push_back("connect " + name);
+    return slots[name].connection;
+  }
+  bool OpenByThisUser(const std::string& name) override {
+    calls.push_back("open by this user? " + name);
+    return slots[name].ours;
+  }
+  unsigned Uid() override { return kUid; }
+  int Accept(int fd) override {
+    calls.push_back("accept " + std::to_string(fd));
+    return waiting-- > 0 ? 100 : -1;
+  }
+  void Close(int fd) override { calls.push_back("close " + std::to_string(fd)); }
+  void Pause(unsigned us) override { calls.push_back("pause " + std::to_string(us)); }
+
+ private:
+  int next_fd_ = 3;
+};
+
+constexpr ClaimCalls::Connection kThisUsers{true, ScriptedKernel::kUid, 0};
+constexpr ClaimCalls::Connection kAnotherUsers{true, 65534, 0};
+constexpr ClaimCalls::Connection kRefused{false, 0, ECONNREFUSED};
+constexpr ClaimCalls::Connection kQueueFull{false, 0, EAGAIN};
+
+struct Claiming {
+  const char* what;
+  std::map<std::string, ScriptedKernel::Slot> slots;
+  NameClaim::Outcome outcome;
+  std::vector<std::string> calls;
+};
+
+// Three asks, 5 ms apart, as the instance test asks.
+const Claiming kClaims[] = {
+    {"every slot free: the first is held, and the later ones asked once whether a copy holds one",
+     {},
+     NameClaim::Outcome::kHeld,
+     {"listen n", "connect n.1", "open by this user? n.1", "connect n.2", "open by this user? n.2", "connect n.3",
+      "open by this user? n.3"}},
+    {"a copy of this user listens",
+     {{"n", {true, kThisUsers, true}}},
+     NameClaim::Outcome::kHeldByThisUser,
+     {"listen n", "connect n"}},
+    {"another user listens: the next slot",
+     {{"n", {true, kAnotherUsers, false}}},
+     NameClaim::Outcome::kHeld,
+     {"listen n", "connect n", "listen n.1", "connect n.2", "open by this user? n.2", "connect n.3",
+      "open by this user? n.3"}},
+    {"another user's queue full: passed over",
+     {{"n", {true, kQueueFull, false}}},
+     NameClaim::Outcome::kHeld,
+     {"listen n", "connect n", "open by this user? n", "listen n.1", "connect n.2", "open by this user? n.2",
+      "connect n.3", "open by this user? n.3"}},
+    {"this user's queue full: a copy's, which empties it at its next step",
+     {{"n", {true, kQueueFull, true}}},
+     NameClaim::Outcome::kHeldByThisUser,
+     {"listen n", "connect n", "open by this user? n"}},
+    {"this user's socket refusing: asked three times, then passed over as no copy",
+     {{"n", {true, kRefused, true}}},
+     NameClaim::Outcome::kHeld,
+     {"listen n", "connect n", "open by this user? n", "pause 5000", "connect n", "open by this user? n",
+      "pause 5000", "connect n", "open by this user? n", "listen n.1", "connect n.2", "open by this user? n.2",
+      "connect n.3", "open by this user? n.3"}},
+    {"another user's socket refusing: passed over at once",
+     {{"n", {true, kRefused, false}}, {"n.1", {true, kRefused, false}}},
+     NameClaim::Outcome::kHeld,
+     {"listen n", "connect n", "open by this user? n", "listen n.1", "connect n.1", "open by this user? n.1",
+      "listen n.2", "connect n.3", "open by this user? n.3"}},
+    {"a copy holds a later slot: this one lets its own go and gives way",
+     {{"n.2", {true, kThisUsers, true}}},
+     NameClaim::Outcome::kHeldByThisUser,
+     {"listen n", "connect n.1", "open by this user? n.1", "connect n.2", "close 3"}},
+    {"other users hold every slot",
+     {{"n", {true, kAnotherUsers, false}},
+      {"n.1", {true, kQueueFull, false}},
+      {"n.2", {true, kRefused, false}},
+      {"n.3", {true, kAnotherUsers, false}}},
+     NameClaim::Outcome::kHeldByOthers,
+     {"listen n", "connect n", "listen n.1", "connect n.1", "open by this user? n.1", "listen n.2", "connect n.2",
+      "open by this user? n.2", "listen n.3", "connect n.3"}},
+};
+
+void PrintTo(const Claiming& claiming, std::ostream* out) { *out << claiming.what; }
+
+class NameClaims : public ::testing::TestWithParam<Claiming> {};
+
+TEST_P(NameClaims, EachSlotIsSettledByWhatTheKernelTellsInThisOrder) {
+  ScriptedKernel kernel;
+  kernel.slots = GetParam().slots;
+  {
+    const NameClaim claim = NameClaim::Claim("n", 3, 5000, kernel);
+    EXPECT_EQ(claim.outcome(), GetParam().outcome);
+    EXPECT_EQ(kernel.calls, GetParam().calls);
+    kernel.calls.clear();
+  }
+  // Only a held name has a socket to close, once.
+  EXPECT_EQ(kernel.calls, GetParam().outcome == NameClaim::Outcome::kHeld
+                              ? std::vector<std::string>{"close 3"}
+                              : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, NameClaims, ::testing::ValuesIn(kClaims), CaseName<Claiming>);
+
+TEST(NameClaim, AnsweringTakesAndClosesEveryWaitingConnectionAndAMovedClaimClosesOnce) {
+  ScriptedKernel kernel;
+  kernel.waiting = 2;
+  NameClaim claim = NameClaim::Claim("n", 1, 0, kernel);
+  kernel.calls.clear();
+  claim.Answer();
+  EXPECT_EQ(kernel.calls, (std::vector<std::string>{"accept 3", "close 100", "accept 3", "close 100", "accept 3"}));
+  kernel.calls.clear();
+  NameClaim moved = std::move(claim);
+  moved.Release();
+  claim.Release();
+  moved.Answer();
+  EXPECT_EQ(kernel.calls, std::vector<std::string>{"close 3"});
+}
 
 class NoEvents final : public platform::EventSink {
  public:
@@ -179,7 +323,6 @@ TEST(PrevInstance, ANameLetGoIsAnsweredNoMore) {
 namespace {
 
 using platform::sdl::ClaimSound;
-using platform::sdl::NameClaim;
 constexpr NameClaim::Outcome kHeldByThisUser = NameClaim::Outcome::kHeldByThisUser;
 using platform::sdl::SoundName;
 

@@ -35,21 +35,6 @@ std::string Slot(const std::string& name, int slot) {
   return slot == 0 ? name : name + "." + std::to_string(slot);
 }
 
-// The listening socket holding name, or -1 where it is taken.
-int Hold(const std::string& name) {
-  socklen_t size;
-  const sockaddr_un address = AbstractName(name, &size);
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return -1;
-  // The kernel keeps the holder's credentials for whoever connects.
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, SOMAXCONN) == 0)
-    return fd;
-  close(fd);
-  return -1;
-}
-
-enum class Holder { kThisUser, kOtherUser };
-
 // The inodes of the sockets bound to the abstract name, as the kernel lists them for
 // every user.
 std::vector<std::string> SocketInodes(const std::string& name) {
@@ -68,11 +53,11 @@ std::vector<std::string> SocketInodes(const std::string& name) {
   return inodes;
 }
 
-// Whether a process of this user has one of the sockets bound to name open: what no
-// other user can forge, whatever it binds, and whether or not it listens.
-bool HeldByThisUser(const std::string& name) {
+// Whether a process of this user has one of these sockets open: what no other user
+// can forge, whatever it binds, and whether or not it listens.
+bool AnyOpenByThisUser(const std::vector<std::string>& inodes) {
   std::vector<std::string> targets;
-  for (const std::string& inode : SocketInodes(name)) targets.push_back("socket:[" + inode + "]");
+  for (const std::string& inode : inodes) targets.push_back("socket:[" + inode + "]");
   if (targets.empty()) return false;
   DIR* processes = opendir("/proc");
   if (!processes) return false;
@@ -102,6 +87,51 @@ bool HeldByThisUser(const std::string& name) {
   return found;
 }
 
+class SystemCalls final : public ClaimCalls {
+ public:
+  int Listen(const std::string& name) override {
+    socklen_t size;
+    const sockaddr_un address = AbstractName(name, &size);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return -1;
+    // The kernel keeps the holder's credentials for whoever connects.
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0 && listen(fd, SOMAXCONN) == 0)
+      return fd;
+    close(fd);
+    return -1;
+  }
+
+  Connection Connect(const std::string& name) override {
+    socklen_t size;
+    const sockaddr_un address = AbstractName(name, &size);
+    Connection connection;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+      connection.error = errno;
+      return connection;
+    }
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
+      ucred peer{};
+      socklen_t length = sizeof peer;
+      connection.made = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0;
+      connection.peer_uid = unsigned(peer.uid);
+      if (!connection.made) connection.error = errno;
+    } else {
+      connection.error = errno;
+    }
+    close(fd);
+    return connection;
+  }
+
+  bool OpenByThisUser(const std::string& name) override { return AnyOpenByThisUser(SocketInodes(name)); }
+  unsigned Uid() override { return unsigned(getuid()); }
+  int Accept(int fd) override { return accept4(fd, nullptr, nullptr, SOCK_CLOEXEC); }
+  void Close(int fd) override { close(fd); }
+  void Pause(unsigned us) override { usleep(us); }
+};
+
+enum class Holder { kThisUser, kOtherUser };
+
 // Who holds name. A connection that succeeds tells the holder's user, from the
 // kernel. One that does not (the holder does not listen, or its queue is full) is
 // settled by who has the socket open: a name that another user binds, jams or
@@ -110,23 +140,13 @@ bool HeldByThisUser(const std::string& name) {
 // still refusing then, it is a process of this user that is no copy and never
 // listens. A full queue of this user's socket is a copy's, which empties it at its
 // next step. A name nobody holds is nobody's and is asked once.
-Holder HolderOf(const std::string& name, int asks, unsigned pause_us) {
-  socklen_t size;
-  const sockaddr_un address = AbstractName(name, &size);
+Holder HolderOf(ClaimCalls& calls, const std::string& name, int asks, unsigned pause_us) {
   for (int ask = 0; ask < asks; ++ask) {
-    if (ask > 0) usleep(pause_us);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return Holder::kOtherUser;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), size) == 0) {
-      ucred peer{};
-      socklen_t length = sizeof peer;
-      const bool ours = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == getuid();
-      close(fd);
-      return ours ? Holder::kThisUser : Holder::kOtherUser;
-    }
-    const int error = errno;
-    close(fd);
-    if ((error != ECONNREFUSED && error != EAGAIN) || !HeldByThisUser(name)) return Holder::kOtherUser;
+    if (ask > 0) calls.Pause(pause_us);
+    const ClaimCalls::Connection connection = calls.Connect(name);
+    if (connection.made) return connection.peer_uid == calls.Uid() ? Holder::kThisUser : Holder::kOtherUser;
+    const int error = connection.error;
+    if ((error != ECONNREFUSED && error != EAGAIN) || !calls.OpenByThisUser(name)) return Holder::kOtherUser;
     if (error == EAGAIN) return Holder::kThisUser;
   }
   return Holder::kOtherUser;
@@ -134,21 +154,26 @@ Holder HolderOf(const std::string& name, int asks, unsigned pause_us) {
 
 }  // namespace
 
-NameClaim NameClaim::Claim(const std::string& name, int asks, unsigned pause_us) {
-  NameClaim claim;
+ClaimCalls& ClaimCalls::System() {
+  static SystemCalls calls;
+  return calls;
+}
+
+NameClaim NameClaim::Claim(const std::string& name, int asks, unsigned pause_us, ClaimCalls& calls) {
+  NameClaim claim(&calls);
   for (int slot = 0; slot < kSlots; ++slot) {
     const std::string slot_name = Slot(name, slot);
-    const int fd = Hold(slot_name);
+    const int fd = calls.Listen(slot_name);
     if (fd < 0) {
-      if (HolderOf(slot_name, asks, pause_us) == Holder::kThisUser) {
+      if (HolderOf(calls, slot_name, asks, pause_us) == Holder::kThisUser) {
         claim.outcome_ = Outcome::kHeldByThisUser;
         return claim;
       }
       continue;
     }
     for (int later = slot + 1; later < kSlots; ++later) {
-      if (HolderOf(Slot(name, later), 1, 0) == Holder::kThisUser) {
-        close(fd);
+      if (HolderOf(calls, Slot(name, later), 1, 0) == Holder::kThisUser) {
+        calls.Close(fd);
         claim.outcome_ = Outcome::kHeldByThisUser;
         return claim;
       }
@@ -161,7 +186,7 @@ NameClaim NameClaim::Claim(const std::string& name, int asks, unsigned pause_us)
   return claim;
 }
 
-NameClaim::NameClaim(NameClaim&& other) noexcept : fd_(other.fd_), outcome_(other.outcome_) {
+NameClaim::NameClaim(NameClaim&& other) noexcept : calls_(other.calls_), fd_(other.fd_), outcome_(other.outcome_) {
   other.fd_ = -1;
   other.outcome_ = Outcome::kNotClaimed;
 }
@@ -169,6 +194,7 @@ NameClaim::NameClaim(NameClaim&& other) noexcept : fd_(other.fd_), outcome_(othe
 NameClaim& NameClaim::operator=(NameClaim&& other) noexcept {
   if (this != &other) {
     Release();
+    calls_ = other.calls_;
     fd_ = other.fd_;
     outcome_ = other.outcome_;
     other.fd_ = -1;
@@ -179,11 +205,11 @@ NameClaim& NameClaim::operator=(NameClaim&& other) noexcept {
 
 void NameClaim::Answer() const {
   if (fd_ < 0) return;
-  for (int copy; (copy = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) close(copy);
+  for (int copy; (copy = calls_->Accept(fd_)) >= 0;) calls_->Close(copy);
 }
 
 void NameClaim::Release() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0) calls_->Close(fd_);
   fd_ = -1;
   outcome_ = Outcome::kNotClaimed;
 }

@@ -11,6 +11,33 @@
 
 namespace platform::sdl {
 
+// What a claim asks of the kernel, behind one interface so that a test may answer in
+// its place: a queue full, a refusal, another user's socket, a pause.
+class ClaimCalls {
+ public:
+  struct Connection {
+    bool made = false;
+    unsigned peer_uid = 0;  // the holder's user, where it was made
+    int error = 0;          // errno, where it was not
+  };
+
+  virtual ~ClaimCalls() = default;
+  // The kernel's.
+  static ClaimCalls& System();
+
+  // A socket listening on the abstract name, or -1 where the name is taken.
+  virtual int Listen(const std::string& name) = 0;
+  // A connection to the name, closed again at once.
+  virtual Connection Connect(const std::string& name) = 0;
+  // Whether a process of this user has a socket bound to the name open.
+  virtual bool OpenByThisUser(const std::string& name) = 0;
+  virtual unsigned Uid() = 0;
+  // A connection waiting on a listening socket, or -1 where none waits.
+  virtual int Accept(int fd) = 0;
+  virtual void Close(int fd) = 0;
+  virtual void Pause(unsigned us) = 0;
+};
+
 class NameClaim {
  public:
   enum class Outcome {
@@ -24,7 +51,8 @@ class NameClaim {
   // user's that refuses may be a copy between its bind and its listen, and is asked
   // again, asks times, pause_us apart. A copy that holds a later slot keeps it when an
   // earlier one comes free: whoever finds a later slot of this user's gives way.
-  static NameClaim Claim(const std::string& name, int asks, unsigned pause_us);
+  static NameClaim Claim(const std::string& name, int asks, unsigned pause_us,
+                         ClaimCalls& calls = ClaimCalls::System());
 
   NameClaim() = default;
   NameClaim(NameClaim&& other) noexcept;
@@ -41,6 +69,9 @@ class NameClaim {
   void Release();
 
  private:
+  explicit NameClaim(ClaimCalls* calls) : calls_(calls) {}
+
+  ClaimCalls* calls_ = nullptr;
   int fd_ = -1;
   Outcome outcome_ = Outcome::kNotClaimed;
 };
