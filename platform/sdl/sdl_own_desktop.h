@@ -50,7 +50,7 @@ class OwnDesktop {
 
  private:
   static constexpr uint64_t kWatchEveryMs = 50;
-  static constexpr uint64_t kAskAgainMs = 1000;
+  static constexpr uint64_t kAskAgainMs = 250;
 
   SDL_Window* form_;
   bool shown_ = false;       // asked for
