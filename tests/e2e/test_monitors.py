@@ -194,8 +194,7 @@ class Monitors(unittest.TestCase):
         if WM:
             self.skipTest("runs under a window manager of its own")
         wm = self.x.start_window_manager([os.path.join(BUILD, "tests", "losing_wm")])
-        self.addCleanup(self.x.x, "xprop", "-root", "-remove", "_NET_SUPPORTING_WM_CHECK", check=False)
-        self.addCleanup(self.x.stop, wm)
+        self.addCleanup(self.x.stop_window_manager, wm)
         def assert_every_monitor_covered(what):
             monitors = self.x.monitors()
             deadline = time.time() + 3

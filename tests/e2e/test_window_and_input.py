@@ -200,8 +200,7 @@ class UnderAWindowManagerThatLosesRequests(SessionTest):
 
     def test_a_form_whose_request_to_map_was_lost_shows_and_ends_on_a_key(self):
         wm = self.x.start_window_manager([os.path.join(BUILD, "tests", "losing_wm")])
-        self.addCleanup(self.x.x, "xprop", "-root", "-remove", "_NET_SUPPORTING_WM_CHECK", check=False)
-        self.addCleanup(self.x.stop, wm)
+        self.addCleanup(self.x.stop_window_manager, wm)
         process = self.x.run([program("divor")])
         self.addCleanup(self.x.stop, process)
         self.assertIsNotNone(self.x.window_of(process, timeout=5.0), "the form was never shown")

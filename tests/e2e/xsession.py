@@ -199,6 +199,11 @@ class XSession:
             time.sleep(0.05)
         return wm
 
+    def stop_window_manager(self, wm):
+        """Kills a window manager, and takes away its mark on the root."""
+        self.stop(wm)
+        self.x("xprop", "-root", "-remove", "_NET_SUPPORTING_WM_CHECK", check=False)
+
     def x(self, *args, check=True):
         return subprocess.run(list(args), env=self.env, check=check, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE).stdout.decode()
