@@ -1,6 +1,9 @@
 // The window's persistent drawing surface: a pixel buffer of the window's size that
-// only points set on it change. Setting a point is inline and marks its tile dirty,
-// so that presenting uploads only the tiles that changed since the last present.
+// only points set on it change. Setting a point is inline and notes the pixel the
+// first time it is set in a frame, with its colour before, so that presenting finds
+// the few pixels whose colour a frame changed (a falling dot changes two, however
+// many passes it made) without reading the rest: TakeChanges, then the changed
+// pixels or their tiles, then ClearDirty.
 #pragma once
 
 #include <algorithm>
@@ -31,6 +34,7 @@ class Canvas {
     for (int y = 0; y < height_px && y < height_px_; ++y)
       for (int x = 0; x < width_px && x < width_px_; ++x)
         pixels[size_t(y) * width_px + x] = pixels_[size_t(y) * width_px_ + x];
+    for (uint32_t& p : pixels) p |= kSettled;
     pixels_.swap(pixels);
     width_px_ = width_px;
     height_px_ = height_px;
@@ -39,6 +43,10 @@ class Canvas {
     tiles_x_ = (width_px + kTileSize - 1) >> kTileShift;
     tiles_y_ = (height_px + kTileSize - 1) >> kTileShift;
     dirty_.assign(size_t(tiles_x_) * tiles_y_, 1);
+    log_.clear();
+    log_.reserve(kMostNoted);  // so that no set allocates
+    changed_.clear();
+    all_changed_ = true;
   }
 
   float Width() const { return width_twips_; }    // twips
@@ -52,11 +60,17 @@ class Canvas {
     // floor(v / 15) == floor(v) / 15 for v >= 0: exact, unlike a multiply by 1/15.
     const int px = int(x) / kTwipsPerPixel;
     const int py = int(y) / kTwipsPerPixel;
-    pixels_[size_t(py) * size_t(width_px_) + size_t(px)] = ToArgb(colour);
-    dirty_[size_t(py >> kTileShift) * size_t(tiles_x_) + size_t(px >> kTileShift)] = 1;
+    const uint32_t at = uint32_t(py) * uint32_t(width_px_) + uint32_t(px);
+    uint32_t& pixel = pixels_[at];
+    // A pixel set since the changes were last taken has its top byte clear: the
+    // first set in a frame notes it, in the cache line the set touches anyway.
+    if (pixel & kSettled) Note(at, pixel);
+    pixel = ToArgb(colour) & ~kSettled;
   }
 
-  uint32_t Pixel(int x_px, int y_px) const { return pixels_[size_t(y_px) * width_px_ + x_px]; }
+  // The pixel's colour, 0xFFRRGGBB.
+  uint32_t Pixel(int x_px, int y_px) const { return pixels_[size_t(y_px) * width_px_ + x_px] | kSettled; }
+  // The pixels, 0xFFRRGGBB, row by row; whole once the changes have been taken.
   const uint32_t* Pixels() const { return pixels_.data(); }
   int WidthPx() const { return width_px_; }
   int HeightPx() const { return height_px_; }
@@ -65,7 +79,40 @@ class Canvas {
   int TilesX() const { return tiles_x_; }
   int TilesY() const { return tiles_y_; }
   bool TileDirty(int tx, int ty) const { return dirty_[size_t(ty) * tiles_x_ + tx] != 0; }
-  void ClearDirty() { dirty_.assign(dirty_.size(), 0); }
+
+  // Settles the points set since the changes were last taken: the pixels whose
+  // colour is not what it was become the changed pixels, and their tiles dirty.
+  void TakeChanges() {
+    for (const Noted& noted : log_) {
+      uint32_t& pixel = pixels_[noted.at];
+      pixel |= kSettled;
+      if (pixel == noted.before) continue;
+      changed_.push_back(noted.at);
+      const uint32_t y = noted.at / uint32_t(width_px_), x = noted.at % uint32_t(width_px_);
+      dirty_[size_t(y >> kTileShift) * size_t(tiles_x_) + size_t(x >> kTileShift)] = 1;
+    }
+    log_.clear();
+    if (overflowed_) {
+      // Points set after the notes ran out were never noted: all of it is settled,
+      // and all of it changed.
+      for (uint32_t& pixel : pixels_) pixel |= kSettled;
+      dirty_.assign(dirty_.size(), 1);
+      all_changed_ = true;
+      overflowed_ = false;
+    }
+  }
+  // Whether every pixel counts as changed: since a resize, or more points set in a
+  // frame than the notes hold.
+  bool AllChanged() const { return all_changed_; }
+  // The changed pixels, each as y * WidthPx() + x, in the order they were first set.
+  const std::vector<uint32_t>& Changed() const { return changed_; }
+  // Forgets the changes, taking any not taken yet.
+  void ClearDirty() {
+    TakeChanges();
+    dirty_.assign(dirty_.size(), 0);
+    changed_.clear();
+    all_changed_ = false;
+  }
 
   // Calls run(x, y, width, height), in pixels, for each run of dirty tiles along a
   // row of tiles, clipped to the canvas, top row first.
@@ -97,9 +144,26 @@ class Canvas {
   void AttachTrace(std::vector<TracedPoint>* trace) { trace_ = trace; }
 
  private:
-  [[gnu::noinline]] void Trace(float x, float y, Colour colour) { trace_->push_back({x, y, colour}); }
+  static constexpr uint32_t kSettled = 0xFF000000u;
+  // More pixels than ten passes over every dot can set.
+  static constexpr size_t kMostNoted = size_t(1) << 16;
+  struct Noted {
+    uint32_t at;
+    uint32_t before;
+  };
 
-  std::vector<uint32_t> pixels_;
+  [[gnu::noinline]] void Trace(float x, float y, Colour colour) { trace_->push_back({x, y, colour}); }
+  void Note(uint32_t at, uint32_t before) {
+    if (log_.size() < kMostNoted) [[likely]]
+      log_.push_back({at, before});
+    else
+      overflowed_ = true;
+  }
+
+  std::vector<uint32_t> pixels_;  // 0xFFRRGGBB, or 0x00RRGGBB where set and not yet taken
+  std::vector<Noted> log_;        // the first set of each pixel since the changes were taken
+  std::vector<uint32_t> changed_;
+  bool all_changed_ = false, overflowed_ = false;
   std::vector<uint16_t> dirty_;  // not a char type, so stores to it alias nothing else
   std::vector<TracedPoint>* trace_ = nullptr;
   int width_px_ = 0, height_px_ = 0;

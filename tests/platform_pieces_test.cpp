@@ -38,15 +38,28 @@ TEST(Canvas, PointsOutsideAreClippedIncludingTheBottomEdgeItself) {
   EXPECT_FALSE(canvas.TileDirty(0, 0));
 }
 
-TEST(Canvas, OnlyTheTilesOfPointsSetAreDirtyAndTheirRunsAreFound) {
+TEST(Canvas, OnlyPixelsWhoseColourChangedCountAndTheirTilesRunsAreFound) {
   constexpr int kTile = Canvas::kTileSize;
   Canvas canvas;
-  canvas.Resize(9 * kTile + 3, 2 * kTile + 4, 0xFF000000);  // 10 x 3 tiles, the last ones partial
+  const int width = 9 * kTile + 3;
+  canvas.Resize(width, 2 * kTile + 4, 0xFF000000);  // 10 x 3 tiles, the last ones partial
   canvas.ClearDirty();
   // Points in tiles (1, 1), (5, 0), (6, 0) and (9, 2): runs of one, two and one tile,
-  // the last clipped to the canvas.
-  for (const auto& [x, y] : {std::pair{kTile + 1, kTile}, {5 * kTile, 0}, {7 * kTile - 1, 3}, {9 * kTile + 2, 2 * kTile + 3}})
-    canvas.PSet(float(x * 15), float(y * 15), platform::RGB(1, 1, 1));
+  // the last clipped to the canvas. A dot's path in tile (3, 1) is set and put back,
+  // as a falling dot leaves the pixels it passed through, and one point in tile (0, 0)
+  // is set to the colour it had: neither changes anything.
+  const std::pair<int, int> points[] = {{kTile + 1, kTile}, {5 * kTile, 0}, {7 * kTile - 1, 3}, {9 * kTile + 2, 2 * kTile + 3}};
+  for (const auto& [x, y] : points) canvas.PSet(float(x * 15), float(y * 15), platform::RGB(1, 1, 1));
+  canvas.PSet(float(3 * kTile * 15), float(kTile * 15), platform::RGB(9, 9, 9));
+  canvas.PSet(float(3 * kTile * 15), float(kTile * 15), platform::kBlack);
+  canvas.PSet(15.0f, 15.0f, platform::kBlack);
+  EXPECT_EQ(canvas.Pixel(kTile + 1, kTile), 0xFF010101u);  // before the changes are taken too
+  canvas.TakeChanges();
+  std::vector<uint32_t> changed;
+  for (const auto& [x, y] : points) changed.push_back(uint32_t(y * width + x));
+  EXPECT_EQ(canvas.Changed(), changed);
+  EXPECT_FALSE(canvas.AllChanged());
+  EXPECT_EQ(canvas.Pixels()[kTile * width + kTile + 1], 0xFF010101u);  // settled
   for (int ty = 0; ty < 3; ++ty)
     for (int tx = 0; tx < 10; ++tx)
       EXPECT_EQ(canvas.TileDirty(tx, ty), (tx == 1 && ty == 1) || (ty == 0 && (tx == 5 || tx == 6)) || (tx == 9 && ty == 2))
@@ -55,6 +68,30 @@ TEST(Canvas, OnlyTheTilesOfPointsSetAreDirtyAndTheirRunsAreFound) {
   canvas.ForEachDirtyRun([&](int x, int y, int w, int h) { runs.push_back({x, y, w, h}); });
   EXPECT_EQ(runs, (std::vector<std::vector<int>>{
                       {5 * kTile, 0, 2 * kTile, kTile}, {kTile, kTile, kTile, kTile}, {9 * kTile, 2 * kTile, 3, 4}}));
+  // The next frame starts with nothing changed, and a pixel changed again is found again.
+  canvas.ClearDirty();
+  canvas.PSet(float((kTile + 1) * 15), float(kTile * 15), platform::kBlack);
+  canvas.TakeChanges();
+  EXPECT_EQ(canvas.Changed(), std::vector<uint32_t>{uint32_t(kTile * width + kTile + 1)});
+}
+
+// More points in one frame than the notes hold: everything counts as changed, and
+// the frame after is noted point by point again.
+TEST(Canvas, AFrameThatSetsMorePixelsThanTheNotesHoldIsChangedWhole) {
+  Canvas canvas;
+  canvas.Resize(400, 400, 0xFF000000);
+  canvas.ClearDirty();
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) canvas.PSet(float(x * 15), float(y * 15), platform::RGB(7, 7, 7));
+  canvas.TakeChanges();
+  EXPECT_TRUE(canvas.AllChanged());
+  EXPECT_TRUE(canvas.TileDirty(49, 49));
+  EXPECT_EQ(canvas.Pixels()[399 * 400 + 399], 0xFF070707u);
+  canvas.ClearDirty();
+  canvas.PSet(399 * 15.0f, 399 * 15.0f, platform::kBlack);
+  canvas.TakeChanges();
+  EXPECT_FALSE(canvas.AllChanged());
+  EXPECT_EQ(canvas.Changed(), std::vector<uint32_t>{399 * 400 + 399});
 }
 
 TEST(Canvas, ResizingKeepsWhatOverlapsAndFillsTheRest) {

@@ -294,14 +294,16 @@ TEST_P(SurfaceRoad, AStillFrameSendsNothing) {
   EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{}));
 }
 
-TEST_P(SurfaceRoad, OnlyChangedTilesAndChangedControlsAreSent) {
-  constexpr int kTile = platform::Canvas::kTileSize;
+TEST_P(SurfaceRoad, OnlyChangedPixelsAndChangedControlsAreSent) {
   Frame(40, 0, platform::kBlack);
-  Point(5, 5, kGrey);    // the first tile
-  Point(20, 37, kGrey);  // the tile that holds (20, 37)
+  Point(5, 5, kGrey);
+  Point(20, 37, kGrey);
+  Point(20, 38, kGrey);  // passed through and left black, as a falling dot leaves its path
+  Point(20, 38, kBlack);
   Frame(40, 0, platform::kBlack);
-  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{
-                        {0, 0, kTile, kTile}, {20 / kTile * kTile, 37 / kTile * kTile, kTile, kTile}}));
+  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{5, 5, 1, 1}, {20, 37, 1, 1}}));
+  EXPECT_EQ(Shown(20, 37), kGrey);
+  EXPECT_EQ(Shown(21, 37), kBlack);
   // The control moves: the canvas comes back where it stood, and it is drawn anew.
   Frame(44, 2, platform::kBlack);
   EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{40, 0, 10, 8}, {44, 2, 10, 8}}));

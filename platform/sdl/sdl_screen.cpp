@@ -171,6 +171,7 @@ Picture Screen::MakePicture(const uint32_t* argb, int width, int height, int pit
 // --- one frame ---
 
 void Screen::DrawCanvas(Canvas& canvas) {
+  canvas.TakeChanges();
   if (renderer_)
     DrawCanvasOnRenderer(canvas);
   else
@@ -230,33 +231,15 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
     SDL_SetSurfaceBlendMode(canvas_surface_, SDL_BLENDMODE_NONE);
     whole_ = true;
   }
-  if (whole_) {
+  if (whole_ || canvas.AllChanged()) {
+    whole_ = true;
     changed_.push_back({0, 0, (frame_->w + k_ - 1) / k_, (frame_->h + k_ - 1) / k_});
     return;
   }
-  // A falling dot dirties tiles one above the other: runs that line up with one in
-  // the row above join it, so that fewer and larger rectangles go to the display.
-  size_t above = 0, above_end = 0, row = 0;  // the row above, and this row, in changed_
-  int row_y = -1;
-  canvas.ForEachDirtyRun([&](int x, int y, int w, int h) {
-    if (y != row_y) {
-      const bool adjacent = row_y >= 0 && y == row_y + Canvas::kTileSize;
-      above = adjacent ? row : changed_.size();
-      above_end = changed_.size();
-      row = changed_.size();
-      row_y = y;
-    }
-    while (above < above_end && changed_[above].x < x) ++above;
-    if (above < above_end && changed_[above].x == x && changed_[above].w == w) {
-      SDL_Rect joined = changed_[above];
-      joined.h += h;
-      changed_.push_back(joined);
-      changed_[above++].h = 0;  // carried on in this row
-    } else {
-      changed_.push_back({x, y, w, h});
-    }
-  });
-  std::erase_if(changed_, [](const SDL_Rect& rect) { return rect.h == 0; });
+  // Each pixel that changed goes to the display by itself: a falling dot changes two
+  // pixels a frame, far apart, and the display's cost is by the row.
+  const uint32_t width = uint32_t(canvas.WidthPx());
+  for (const uint32_t at : canvas.Changed()) changed_.push_back({int(at % width), int(at / width), 1, 1});
 }
 
 void Screen::Fill(const SDL_Rect& rect, Colour colour) {
@@ -362,8 +345,17 @@ void Screen::Uncovered(const SDL_Rect& rect, size_t from) {
 
 void Screen::CopyCanvas(const SDL_Rect& rect) {
   const SDL_Rect display = OnDisplay(rect);
-  Blit(canvas_surface_, rect, display);
   sent_.push_back(display);
+  // A single pixel is copied by hand where the frame holds 0x..RRGGBB as the canvas
+  // does: a blit's own cost would be most of the frame's.
+  const bool plain = frame_->format->format == SDL_PIXELFORMAT_RGB888 ||
+                     frame_->format->format == SDL_PIXELFORMAT_ARGB8888;
+  if (rect.w != 1 || rect.h != 1 || !plain || display.x + k_ > frame_->w || display.y + k_ > frame_->h)
+    return Blit(canvas_surface_, rect, display);
+  const uint32_t colour = canvas_pixels_[size_t(rect.y) * size_t(canvas_surface_->w) + size_t(rect.x)];
+  auto* row = static_cast<uint8_t*>(frame_->pixels) + size_t(display.y) * size_t(frame_->pitch);
+  for (int y = 0; y < k_; ++y, row += frame_->pitch)
+    std::fill_n(reinterpret_cast<uint32_t*>(row) + display.x, k_, colour);
 }
 
 // Nearest-neighbour where the sizes differ: pixel art and dots stay sharp.

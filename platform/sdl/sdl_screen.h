@@ -4,7 +4,7 @@
 // composed on the GPU from the canvas texture and presented whole. Elsewhere (no
 // direct rendering, a software rasteriser, a remote display) the frame is the
 // window's own surface, which keeps its pixels from frame to frame: only the canvas
-// tiles that changed, and the controls when they changed, are drawn into it, and
+// pixels that changed, and the controls when they changed, are drawn into it, and
 // only those rectangles are sent to the display.
 #pragma once
 

@@ -420,6 +420,7 @@ void Win32Window::WaitForRefresh() {
 // parts that changed onto the screen.
 void Win32Window::Present() {
   std::vector<PixelRect> changed;
+  canvas_.TakeChanges();
   canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
   changed.insert(changed.end(), drawn_.begin(), drawn_.end());
