@@ -2,6 +2,8 @@
 // that DOTFALL_PROBE_FD names, when the program first presents a frame and then how
 // many frames it has presented, once every 100 ms. Changes nothing else.
 #include <SDL.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
 #include <dlfcn.h>
 #include <time.h>
 #include <unistd.h>
@@ -45,9 +47,12 @@ Function Real(const char* name) {
   return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
+bool in_sdl_update = false;  // SDL's own frame puts each rectangle in turn
+
 }  // namespace
 
-// A frame is presented through a renderer, or by sending the window's surface.
+// A frame is presented through a renderer, by sending the window's surface, or by
+// the program's own put of its frame in shared memory.
 extern "C" void SDL_RenderPresent(SDL_Renderer* renderer) {
   static const auto real = Real<void (*)(SDL_Renderer*)>("SDL_RenderPresent");
   real(renderer);
@@ -63,7 +68,18 @@ extern "C" int SDL_UpdateWindowSurface(SDL_Window* window) {
 
 extern "C" int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int count) {
   static const auto real = Real<int (*)(SDL_Window*, const SDL_Rect*, int)>("SDL_UpdateWindowSurfaceRects");
+  in_sdl_update = true;
   const int result = real(window, rects, count);
+  in_sdl_update = false;
   Presented();
+  return result;
+}
+
+extern "C" Bool XShmPutImage(Display* display, Drawable drawable, GC gc, XImage* image, int src_x, int src_y,
+                             int dst_x, int dst_y, unsigned width, unsigned height, Bool send_event) {
+  using Put = Bool (*)(Display*, Drawable, GC, XImage*, int, int, int, int, unsigned, unsigned, Bool);
+  static const auto real = Real<Put>("XShmPutImage");
+  const Bool result = real(display, drawable, gc, image, src_x, src_y, dst_x, dst_y, width, height, send_event);
+  if (!in_sdl_update) Presented();
   return result;
 }

@@ -26,15 +26,19 @@ class Canvas {
     float x, y;
     Colour colour;
   };
+  // A pixel's place on the canvas.
+  struct At {
+    int x, y;
+    bool operator==(const At&) const = default;
+  };
 
   // Resizes to width x height pixels. What overlaps the old size keeps its pixels;
   // the rest is filled with fill_argb. Everything is marked dirty.
   void Resize(int width_px, int height_px, uint32_t fill_argb) {
-    std::vector<uint32_t> pixels(size_t(width_px) * size_t(height_px), fill_argb);
-    for (int y = 0; y < height_px && y < height_px_; ++y)
-      for (int x = 0; x < width_px && x < width_px_; ++x)
-        pixels[size_t(y) * width_px + x] = pixels_[size_t(y) * width_px_ + x];
-    for (uint32_t& p : pixels) p |= kSettled;
+    std::vector<uint32_t> pixels(size_t(width_px) * size_t(height_px), fill_argb | kSettled);
+    for (int x = 0; x < width_px && x < width_px_; ++x)
+      for (int y = 0; y < height_px && y < height_px_; ++y)
+        pixels[size_t(x) * size_t(height_px) + size_t(y)] = Pixel(x, y);
     pixels_.swap(pixels);
     width_px_ = width_px;
     height_px_ = height_px;
@@ -43,8 +47,9 @@ class Canvas {
     tiles_x_ = (width_px + kTileSize - 1) >> kTileShift;
     tiles_y_ = (height_px + kTileSize - 1) >> kTileShift;
     dirty_.assign(size_t(tiles_x_) * tiles_y_, 1);
-    log_.clear();
-    log_.reserve(kMostNoted);  // so that no set allocates
+    log_.resize(kMostNoted);  // so that no set allocates
+    noted_ = 0;
+    overflowed_ = false;
     changed_.clear();
     all_changed_ = true;
   }
@@ -60,7 +65,7 @@ class Canvas {
     // floor(v / 15) == floor(v) / 15 for v >= 0: exact, unlike a multiply by 1/15.
     const int px = int(x) / kTwipsPerPixel;
     const int py = int(y) / kTwipsPerPixel;
-    const uint32_t at = uint32_t(py) * uint32_t(width_px_) + uint32_t(px);
+    const uint32_t at = uint32_t(px) * uint32_t(height_px_) + uint32_t(py);
     uint32_t& pixel = pixels_[at];
     // A pixel set since the changes were last taken has its top byte clear: the
     // first set in a frame notes it, in the cache line the set touches anyway.
@@ -69,12 +74,34 @@ class Canvas {
   }
 
   // The pixel's colour, 0xFFRRGGBB.
-  uint32_t Pixel(int x_px, int y_px) const { return pixels_[size_t(y_px) * width_px_ + x_px] | kSettled; }
-  // The pixels, 0xFFRRGGBB, row by row; whole once the changes have been taken.
-  const uint32_t* Pixels() const { return pixels_.data(); }
+  uint32_t Pixel(int x_px, int y_px) const { return pixels_[size_t(x_px) * size_t(height_px_) + size_t(y_px)] | kSettled; }
   int WidthPx() const { return width_px_; }
   int HeightPx() const { return height_px_; }
-  int PitchBytes() const { return width_px_ * 4; }
+
+  // Copies the canvas's pixels (x, y) to (x + w, y + h), each as k x k, into rows of
+  // 0xFFRRGGBB `pitch` pixels apart, the first at `to`; at most most_w x most_h of
+  // them, for a display that is not a whole number of k pixels across. The canvas
+  // keeps its pixels column by column, so that a falling dot's passes share cache
+  // lines: this is the one way a display reads them.
+  void CopyRows(int x, int y, int w, int h, int k, uint32_t* to, size_t pitch, int most_w, int most_h) const {
+    const int out_w = std::min(w * k, most_w), out_h = std::min(h * k, most_h);
+    const size_t stride = size_t(height_px_);
+    constexpr int kBand = 16;  // columns read side by side, each a stream of its own
+    for (int band = 0; band * k < out_w; band += kBand) {
+      const int across = std::min(kBand, (out_w - band * k + k - 1) / k);  // columns begun in this band
+      for (int oy = 0; oy < out_h; ++oy) {
+        const uint32_t* column = pixels_.data() + size_t(x + band) * stride + size_t(y + oy / k);
+        uint32_t* row = to + size_t(oy) * pitch + size_t(band * k);
+        if (k == 1) {
+          for (int i = 0; i < across; ++i) row[i] = column[size_t(i) * stride] | kSettled;
+          continue;
+        }
+        const int left = out_w - band * k;  // display pixels this band may write
+        for (int i = 0; i < across; ++i)
+          std::fill_n(row + i * k, std::min(k, left - i * k), column[size_t(i) * stride] | kSettled);
+      }
+    }
+  }
 
   int TilesX() const { return tiles_x_; }
   int TilesY() const { return tiles_y_; }
@@ -83,15 +110,16 @@ class Canvas {
   // Settles the points set since the changes were last taken: the pixels whose
   // colour is not what it was become the changed pixels, and their tiles dirty.
   void TakeChanges() {
-    for (const Noted& noted : log_) {
+    for (size_t i = 0; i < noted_; ++i) {
+      const Noted noted = log_[i];
       uint32_t& pixel = pixels_[noted.at];
       pixel |= kSettled;
       if (pixel == noted.before) continue;
-      changed_.push_back(noted.at);
-      const uint32_t y = noted.at / uint32_t(width_px_), x = noted.at % uint32_t(width_px_);
-      dirty_[size_t(y >> kTileShift) * size_t(tiles_x_) + size_t(x >> kTileShift)] = 1;
+      const At at{int(noted.at / uint32_t(height_px_)), int(noted.at % uint32_t(height_px_))};
+      changed_.push_back(at);
+      dirty_[size_t(at.y >> kTileShift) * size_t(tiles_x_) + size_t(at.x >> kTileShift)] = 1;
     }
-    log_.clear();
+    noted_ = 0;
     if (overflowed_) {
       // Points set after the notes ran out were never noted: all of it is settled,
       // and all of it changed.
@@ -104,8 +132,8 @@ class Canvas {
   // Whether every pixel counts as changed: since a resize, or more points set in a
   // frame than the notes hold.
   bool AllChanged() const { return all_changed_; }
-  // The changed pixels, each as y * WidthPx() + x, in the order they were first set.
-  const std::vector<uint32_t>& Changed() const { return changed_; }
+  // The changed pixels, in the order they were first set.
+  const std::vector<At>& Changed() const { return changed_; }
   // Forgets the changes, taking any not taken yet.
   void ClearDirty() {
     TakeChanges();
@@ -154,15 +182,17 @@ class Canvas {
 
   [[gnu::noinline]] void Trace(float x, float y, Colour colour) { trace_->push_back({x, y, colour}); }
   void Note(uint32_t at, uint32_t before) {
-    if (log_.size() < kMostNoted) [[likely]]
-      log_.push_back({at, before});
+    if (noted_ < log_.size()) [[likely]]
+      log_[noted_++] = {at, before};
     else
       overflowed_ = true;
   }
 
-  std::vector<uint32_t> pixels_;  // 0xFFRRGGBB, or 0x00RRGGBB where set and not yet taken
-  std::vector<Noted> log_;        // the first set of each pixel since the changes were taken
-  std::vector<uint32_t> changed_;
+  // Column by column; 0xFFRRGGBB, or 0x00RRGGBB where set and not yet taken.
+  std::vector<uint32_t> pixels_;
+  std::vector<Noted> log_;  // the first set of each pixel since the changes were taken
+  size_t noted_ = 0;
+  std::vector<At> changed_;
   bool all_changed_ = false, overflowed_ = false;
   std::vector<uint16_t> dirty_;  // not a char type, so stores to it alias nothing else
   std::vector<TracedPoint>* trace_ = nullptr;

@@ -55,11 +55,10 @@ TEST(Canvas, OnlyPixelsWhoseColourChangedCountAndTheirTilesRunsAreFound) {
   canvas.PSet(15.0f, 15.0f, platform::kBlack);
   EXPECT_EQ(canvas.Pixel(kTile + 1, kTile), 0xFF010101u);  // before the changes are taken too
   canvas.TakeChanges();
-  std::vector<uint32_t> changed;
-  for (const auto& [x, y] : points) changed.push_back(uint32_t(y * width + x));
+  std::vector<Canvas::At> changed;
+  for (const auto& [x, y] : points) changed.push_back({x, y});
   EXPECT_EQ(canvas.Changed(), changed);
   EXPECT_FALSE(canvas.AllChanged());
-  EXPECT_EQ(canvas.Pixels()[kTile * width + kTile + 1], 0xFF010101u);  // settled
   for (int ty = 0; ty < 3; ++ty)
     for (int tx = 0; tx < 10; ++tx)
       EXPECT_EQ(canvas.TileDirty(tx, ty), (tx == 1 && ty == 1) || (ty == 0 && (tx == 5 || tx == 6)) || (tx == 9 && ty == 2))
@@ -72,7 +71,7 @@ TEST(Canvas, OnlyPixelsWhoseColourChangedCountAndTheirTilesRunsAreFound) {
   canvas.ClearDirty();
   canvas.PSet(float((kTile + 1) * 15), float(kTile * 15), platform::kBlack);
   canvas.TakeChanges();
-  EXPECT_EQ(canvas.Changed(), std::vector<uint32_t>{uint32_t(kTile * width + kTile + 1)});
+  EXPECT_EQ(canvas.Changed(), (std::vector<Canvas::At>{{kTile + 1, kTile}}));
 }
 
 // More points in one frame than the notes hold: everything counts as changed, and
@@ -86,12 +85,36 @@ TEST(Canvas, AFrameThatSetsMorePixelsThanTheNotesHoldIsChangedWhole) {
   canvas.TakeChanges();
   EXPECT_TRUE(canvas.AllChanged());
   EXPECT_TRUE(canvas.TileDirty(49, 49));
-  EXPECT_EQ(canvas.Pixels()[399 * 400 + 399], 0xFF070707u);
+  EXPECT_EQ(canvas.Pixel(399, 399), 0xFF070707u);
   canvas.ClearDirty();
   canvas.PSet(399 * 15.0f, 399 * 15.0f, platform::kBlack);
   canvas.TakeChanges();
   EXPECT_FALSE(canvas.AllChanged());
-  EXPECT_EQ(canvas.Changed(), std::vector<uint32_t>{399 * 400 + 399});
+  EXPECT_EQ(canvas.Changed(), (std::vector<Canvas::At>{{399, 399}}));
+}
+
+// The canvas keeps its pixels column by column; a display takes them row by row,
+// each as k x k of its own, and no further than its edge.
+TEST(Canvas, RowsCopiedOutAreThePixelsInPlaceEnlargedAndCutAtTheEdge) {
+  Canvas canvas;
+  canvas.Resize(40, 3, 0xFF000000);
+  for (int x = 0; x < 40; ++x)
+    for (int y = 0; y < 3; ++y) canvas.PSet(float(x * 15), float(y * 15), platform::RGB(int16_t(x), int16_t(y), 0));
+  canvas.TakeChanges();
+  const struct {
+    int k, most_w, most_h;
+  } cases[] = {{1, 38, 2}, {2, 76, 4}, {2, 75, 3}, {3, 80, 10}};
+  for (const auto& c : cases) {
+    // Pixels (1, 1) to (39, 3), into rows 80 display pixels apart.
+    std::vector<uint32_t> rows(80 * 10, 0xDEADBEEF);
+    canvas.CopyRows(1, 1, 38, 2, c.k, rows.data(), 80, c.most_w, c.most_h);
+    for (int oy = 0; oy < 10; ++oy)
+      for (int ox = 0; ox < 80; ++ox) {
+        const bool inside = ox < std::min(38 * c.k, c.most_w) && oy < std::min(2 * c.k, c.most_h);
+        const uint32_t want = inside ? platform::ToArgb(platform::RGB(int16_t(1 + ox / c.k), int16_t(1 + oy / c.k), 0)) : 0xDEADBEEF;
+        ASSERT_EQ(rows[size_t(oy) * 80 + size_t(ox)], want) << "k " << c.k << " at " << ox << ", " << oy;
+      }
+  }
 }
 
 TEST(Canvas, ResizingKeepsWhatOverlapsAndFillsTheRest) {

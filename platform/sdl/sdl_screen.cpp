@@ -122,13 +122,14 @@ bool Screen::StartSurface() {
   // The surface must be the display's own memory (shared with the X server), not a
   // texture that SDL would present through OpenGL.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_GetWindowSurface(window_)) return true;
+  x11_frame_ = X11Frame::For(window_);
+  if (Frame()) return true;
   SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
   return false;
 }
 
 Screen::~Screen() {
-  if (canvas_surface_) SDL_FreeSurface(canvas_surface_);
+  if (rows_surface_) SDL_FreeSurface(rows_surface_);
   if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
 }
@@ -180,7 +181,8 @@ void Screen::DrawCanvas(Canvas& canvas) {
 }
 
 void Screen::DrawCanvasOnRenderer(Canvas& canvas) {
-  if (!canvas_texture_ || texture_w_ != canvas.WidthPx() || texture_h_ != canvas.HeightPx()) {
+  const bool fresh = !canvas_texture_ || texture_w_ != canvas.WidthPx() || texture_h_ != canvas.HeightPx();
+  if (fresh) {
     if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
     canvas_texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                         canvas.WidthPx(), canvas.HeightPx());
@@ -191,14 +193,17 @@ void Screen::DrawCanvasOnRenderer(Canvas& canvas) {
     texture_w_ = canvas.WidthPx();
     texture_h_ = canvas.HeightPx();
     SDL_SetTextureScaleMode(canvas_texture_, SDL_ScaleModeNearest);  // a dot covers k x k pixels
-    SDL_UpdateTexture(canvas_texture_, nullptr, canvas.Pixels(), canvas.PitchBytes());
-  } else {
-    canvas.ForEachDirtyRun([&](int x, int y, int w, int h) {
-      const SDL_Rect run{x, y, w, h};
-      SDL_UpdateTexture(canvas_texture_, &run, canvas.Pixels() + size_t(y) * size_t(canvas.WidthPx()) + size_t(x),
-                        canvas.PitchBytes());
-    });
   }
+  auto upload = [&](int x, int y, int w, int h) {
+    rows_.resize(size_t(w) * size_t(h));
+    canvas.CopyRows(x, y, w, h, 1, rows_.data(), size_t(w), w, h);
+    const SDL_Rect run{x, y, w, h};
+    SDL_UpdateTexture(canvas_texture_, &run, rows_.data(), w * 4);
+  };
+  if (fresh || canvas.AllChanged())
+    upload(0, 0, texture_w_, texture_h_);
+  else
+    canvas.ForEachDirtyRun(upload);
   const SDL_Rect whole = OnDisplay({0, 0, texture_w_, texture_h_});
   SDL_RenderCopy(renderer_, canvas_texture_, nullptr, &whole);
 }
@@ -207,7 +212,7 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
   ops_.clear();
   changed_.clear();
   sent_.clear();
-  frame_ = SDL_GetWindowSurface(window_);
+  frame_ = Frame();
   if (!frame_) return;  // the window is going; nothing is drawn into it
   // A surface made anew (the window changed size, or changed it and back) starts
   // blank and is drawn whole. It is known by the mark this screen leaves on each
@@ -216,19 +221,10 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
     whole_ = true;
     frame_->userdata = this;
   }
-  if (!canvas_surface_ || canvas_pixels_ != canvas.Pixels() || canvas_surface_->w != canvas.WidthPx() ||
-      canvas_surface_->h != canvas.HeightPx()) {
-    if (canvas_surface_) SDL_FreeSurface(canvas_surface_);
-    // Read as 0x..RRGGBB, so that copying to an X visual of depth 24 is a plain copy.
-    canvas_surface_ = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(canvas.Pixels()), canvas.WidthPx(),
-                                                         canvas.HeightPx(), 32, canvas.PitchBytes(),
-                                                         SDL_PIXELFORMAT_RGB888);
-    canvas_pixels_ = canvas.Pixels();
-    if (!canvas_surface_) {
-      Report("canvas");
-      std::exit(1);
-    }
-    SDL_SetSurfaceBlendMode(canvas_surface_, SDL_BLENDMODE_NONE);
+  canvas_ = &canvas;
+  if (canvas_w_ != canvas.WidthPx() || canvas_h_ != canvas.HeightPx()) {
+    canvas_w_ = canvas.WidthPx();
+    canvas_h_ = canvas.HeightPx();
     whole_ = true;
   }
   if (whole_ || canvas.AllChanged()) {
@@ -238,8 +234,7 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
   }
   // Each pixel that changed goes to the display by itself: a falling dot changes two
   // pixels a frame, far apart, and the display's cost is by the row.
-  const uint32_t width = uint32_t(canvas.WidthPx());
-  for (const uint32_t at : canvas.Changed()) changed_.push_back({int(at % width), int(at / width), 1, 1});
+  for (const Canvas::At at : canvas.Changed()) changed_.push_back({at.x, at.y, 1, 1});
 }
 
 void Screen::Fill(const SDL_Rect& rect, Colour colour) {
@@ -268,24 +263,41 @@ void Screen::Draw(const Picture& picture, const SDL_Rect& source, int x, int y, 
 void Screen::Present() {
   if (renderer_) return SDL_RenderPresent(renderer_);
   if (!frame_) return;
-  if (whole_ || !SameOps() || !CopyChangesBesideControls()) {
-    // What lay over the canvas last frame is taken away, and this frame's drawn anew.
-    if (!whole_)
-      for (const SDL_Rect& rect : covered_) CopyCanvas(rect);
+  redrawn_.clear();
+  if (whole_) {
     for (const SDL_Rect& rect : changed_) CopyCanvas(rect);
-    covered_.clear();
     for (const Op& op : ops_) {
-      if (op.picture) {
-        SDL_SetSurfaceColorMod(op.picture, uint8_t(RedOf(op.colour)), uint8_t(GreenOf(op.colour)),
-                               uint8_t(BlueOf(op.colour)));
-        Blit(op.picture, op.source, op.display);
-      } else {
-        SDL_Rect to = op.display;
-        SDL_FillRect(frame_, &to, SDL_MapRGB(frame_->format, uint8_t(RedOf(op.colour)),
-                                             uint8_t(GreenOf(op.colour)), uint8_t(BlueOf(op.colour))));
-      }
-      covered_.push_back(op.target);
+      DrawOp(op, op.display);
       sent_.push_back(op.display);
+    }
+  } else {
+    // Where a control changed, where it was and where it is are drawn anew.
+    const size_t count = std::max(ops_.size(), last_ops_.size());
+    for (size_t i = 0; i < count; ++i) {
+      const Op* now = i < ops_.size() ? &ops_[i] : nullptr;
+      const Op* was = i < last_ops_.size() ? &last_ops_[i] : nullptr;
+      if (now && was && pictures_made_ == pictures_seen_ && SameOp(*now, *was)) continue;
+      if (was) Redraw(was->target);
+      if (now) Redraw(now->target);
+    }
+    // The canvas's changes show where no fill hides them; one under a picture is
+    // drawn anew with it.
+    uncovered_.clear();
+    for (const SDL_Rect& rect : changed_) Uncovered(rect, 0);
+    for (const SDL_Rect& rect : uncovered_) {
+      const bool under_picture = std::any_of(ops_.begin(), ops_.end(), [&](const Op& op) {
+        return op.picture && SDL_HasIntersection(&rect, &op.target);
+      });
+      if (under_picture)
+        Redraw(rect);
+      else
+        CopyCanvas(rect);
+    }
+    for (const SDL_Rect& rect : redrawn_) {
+      CopyCanvas(rect);
+      const SDL_Rect within = OnDisplay(rect);
+      for (const Op& op : ops_)
+        if (SDL_HasIntersection(&op.target, &rect)) DrawOp(op, within);
     }
   }
   // Only what lies on the window goes to the display.
@@ -296,34 +308,58 @@ void Screen::Present() {
     if (SDL_IntersectRect(&rect, &bounds, &sent_[kept])) ++kept;
   }
   sent_.resize(kept);
-  if (kept > 0) SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(kept));
+  if (kept > 0 && x11_frame_)
+    x11_frame_->Send(sent_);
+  else if (kept > 0)
+    SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(kept));
   last_ops_.swap(ops_);
   pictures_seen_ = pictures_made_;
   whole_ = false;
 }
 
-bool Screen::SameOps() const {
-  if (pictures_made_ != pictures_seen_ || ops_.size() != last_ops_.size()) return false;
-  auto same = [](const SDL_Rect& a, const SDL_Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; };
-  for (size_t i = 0; i < ops_.size(); ++i) {
-    const Op &a = ops_[i], &b = last_ops_[i];
-    if (a.picture != b.picture || a.colour != b.colour || !same(a.source, b.source) || !same(a.target, b.target))
-      return false;
-  }
-  return true;
+SDL_Surface* Screen::Frame() {
+  if (SDL_Surface* shared = x11_frame_ ? x11_frame_->Surface() : nullptr) return shared;
+  x11_frame_.reset();
+  return SDL_GetWindowSurface(window_);
 }
 
-// Where nothing over the canvas changed, the changed parts of the canvas that no
-// fill hides are copied, and the controls stay as they are. False, having copied
-// nothing, where a changed part would show through a picture that is not on a fill.
-bool Screen::CopyChangesBesideControls() {
-  uncovered_.clear();
-  for (const SDL_Rect& rect : changed_) Uncovered(rect, 0);
-  for (const SDL_Rect& rect : uncovered_)
-    for (const Op& op : ops_)
-      if (op.picture && SDL_HasIntersection(&rect, &op.target)) return false;
-  for (const SDL_Rect& rect : uncovered_) CopyCanvas(rect);
-  return true;
+bool Screen::SameOp(const Op& a, const Op& b) {
+  auto same = [](const SDL_Rect& r, const SDL_Rect& s) { return r.x == s.x && r.y == s.y && r.w == s.w && r.h == s.h; };
+  return a.picture == b.picture && a.colour == b.colour && same(a.source, b.source) && same(a.target, b.target);
+}
+
+// Adds rect, in 96-DPI pixels, to what is drawn anew this frame; joined to a part
+// it overlaps, as a control that moved a little overlaps where it was.
+void Screen::Redraw(const SDL_Rect& rect) {
+  for (SDL_Rect& part : redrawn_)
+    if (SDL_HasIntersection(&part, &rect)) {
+      const SDL_Rect was = part;
+      SDL_UnionRect(&was, &rect, &part);
+      return;
+    }
+  redrawn_.push_back(rect);
+}
+
+// Draws the part of op that lies within (in the display's pixels, on whole 96-DPI
+// pixels): a picture's part is its source's own pixels, enlarged as a whole.
+void Screen::DrawOp(const Op& op, const SDL_Rect& within) {
+  SDL_Rect part;
+  if (!SDL_IntersectRect(&op.display, &within, &part)) return;
+  if (!op.picture) {
+    SDL_FillRect(frame_, &part, SDL_MapRGB(frame_->format, uint8_t(RedOf(op.colour)), uint8_t(GreenOf(op.colour)),
+                                           uint8_t(BlueOf(op.colour))));
+    return;
+  }
+  if (op.source.w <= 0 || op.source.h <= 0) return;
+  // The picture's pixels are each fx x fy of the display's (k, or 1 where it was made
+  // at the display's density), and a 96-DPI pixel's edges fall on theirs.
+  const int fx = op.display.w / op.source.w, fy = op.display.h / op.source.h;
+  if (fx <= 0 || fy <= 0) return;
+  const SDL_Rect source{op.source.x + (part.x - op.display.x) / fx, op.source.y + (part.y - op.display.y) / fy,
+                        (part.w + fx - 1) / fx, (part.h + fy - 1) / fy};
+  const SDL_Rect target{part.x, part.y, source.w * fx, source.h * fy};
+  SDL_SetSurfaceColorMod(op.picture, uint8_t(RedOf(op.colour)), uint8_t(GreenOf(op.colour)), uint8_t(BlueOf(op.colour)));
+  Blit(op.picture, source, target);
 }
 
 // Adds to uncovered_ the parts of rect that no fill from ops_[from] on covers.
@@ -346,16 +382,26 @@ void Screen::Uncovered(const SDL_Rect& rect, size_t from) {
 void Screen::CopyCanvas(const SDL_Rect& rect) {
   const SDL_Rect display = OnDisplay(rect);
   sent_.push_back(display);
-  // A single pixel is copied by hand where the frame holds 0x..RRGGBB as the canvas
-  // does: a blit's own cost would be most of the frame's.
-  const bool plain = frame_->format->format == SDL_PIXELFORMAT_RGB888 ||
-                     frame_->format->format == SDL_PIXELFORMAT_ARGB8888;
-  if (rect.w != 1 || rect.h != 1 || !plain || display.x + k_ > frame_->w || display.y + k_ > frame_->h)
-    return Blit(canvas_surface_, rect, display);
-  const uint32_t colour = canvas_pixels_[size_t(rect.y) * size_t(canvas_surface_->w) + size_t(rect.x)];
-  auto* row = static_cast<uint8_t*>(frame_->pixels) + size_t(display.y) * size_t(frame_->pitch);
-  for (int y = 0; y < k_; ++y, row += frame_->pitch)
-    std::fill_n(reinterpret_cast<uint32_t*>(row) + display.x, k_, colour);
+  const int most_w = frame_->w - display.x, most_h = frame_->h - display.y;
+  if (most_w <= 0 || most_h <= 0) return;
+  const uint32_t format = frame_->format->format;
+  if (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888) {
+    auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(frame_->pixels) +
+                                           size_t(display.y) * size_t(frame_->pitch)) + display.x;
+    return canvas_->CopyRows(rect.x, rect.y, rect.w, rect.h, k_, to, size_t(frame_->pitch / 4), most_w, most_h);
+  }
+  // Any other frame is drawn through a surface that holds 0x..RRGGBB, which SDL converts.
+  if (!rows_surface_ || rows_surface_->w < display.w || rows_surface_->h < display.h) {
+    const int w = std::max(display.w, rows_surface_ ? rows_surface_->w : 0);
+    const int h = std::max(display.h, rows_surface_ ? rows_surface_->h : 0);
+    if (rows_surface_) SDL_FreeSurface(rows_surface_);
+    rows_surface_ = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGB888);
+    if (!rows_surface_) return Report("canvas");
+  }
+  canvas_->CopyRows(rect.x, rect.y, rect.w, rect.h, k_, static_cast<uint32_t*>(rows_surface_->pixels),
+                    size_t(rows_surface_->pitch / 4), display.w, display.h);
+  SDL_Rect from{0, 0, display.w, display.h}, to = display;
+  SDL_BlitSurface(rows_surface_, &from, frame_, &to);
 }
 
 // Nearest-neighbour where the sizes differ: pixel art and dots stay sharp.

@@ -11,12 +11,14 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/canvas.h"
 #include "platform/sdl/sdl_road.h"
+#include "platform/sdl/sdl_x11_frame.h"
 #include "platform/colour.h"
 
 namespace platform::sdl {
@@ -98,6 +100,7 @@ class Screen {
   SDL_Renderer* renderer_ = nullptr;  // the GPU road (or whatever renderer a display insists on)
   SDL_Texture* canvas_texture_ = nullptr;
   int texture_w_ = 0, texture_h_ = 0;
+  std::vector<uint32_t> rows_;  // canvas pixels on their way to the texture, row by row
 
   // The surface road. Drawing over the canvas is kept until Present, which draws
   // it only where it differs from the last frame's.
@@ -108,19 +111,26 @@ class Screen {
     SDL_Surface* picture;  // null for a fill
     Colour colour;         // the fill's colour, or the picture's tint
   };
-  bool SameOps() const;
-  bool CopyChangesBesideControls();
+  static bool SameOp(const Op& a, const Op& b);
+  void Redraw(const SDL_Rect& rect);
+  void DrawOp(const Op& op, const SDL_Rect& within);
   void Uncovered(const SDL_Rect& rect, size_t from);
   void CopyCanvas(const SDL_Rect& rect);
 
-  SDL_Surface* frame_ = nullptr;  // the window's surface this frame
+  // The frame to draw into: shared with a local X server where it offers that, else
+  // SDL's surface of the window.
+  SDL_Surface* Frame();
+  std::unique_ptr<X11Frame> x11_frame_;
+  SDL_Surface* frame_ = nullptr;  // this frame's
   bool whole_ = true;
-  SDL_Surface* canvas_surface_ = nullptr;  // the canvas's pixels, seen as a surface
-  const uint32_t* canvas_pixels_ = nullptr;
+  const Canvas* canvas_ = nullptr;  // this frame's
+  int canvas_w_ = 0, canvas_h_ = 0;  // the size it had last frame
+  // Canvas pixels on their way to a frame that does not hold 0x..RRGGBB.
+  SDL_Surface* rows_surface_ = nullptr;
   std::vector<SDL_Rect> changed_;  // this frame's changed parts of the canvas
   std::vector<Op> ops_, last_ops_;  // what this frame and the last drew over the canvas
   uint64_t pictures_made_ = 0, pictures_seen_ = 0;
-  std::vector<SDL_Rect> covered_;  // where the last drawing over the canvas lies
+  std::vector<SDL_Rect> redrawn_;  // the parts drawn anew this frame, canvas and controls
   std::vector<SDL_Rect> uncovered_;  // changed parts that no fill hides
   std::vector<SDL_Rect> sent_;     // this frame's rectangles to send, in the display's pixels
 };

@@ -29,15 +29,9 @@ void DrawPicture(const PixelBuffer& to, const uint32_t* argb, int width, int hei
 void CopyCanvas(const PixelBuffer& to, const Canvas& canvas, const PixelRect& rect, int k) {
   const PixelRect from = rect.Clip(canvas.WidthPx(), canvas.HeightPx());
   const PixelRect r = Scaled(from, k).Clip(to.width, to.height);
-  for (int ty = r.top; ty < r.bottom; ++ty) {
-    const uint32_t* source = canvas.Pixels() + size_t(ty / k) * size_t(canvas.WidthPx());
-    uint32_t* row = to.data + size_t(ty) * size_t(to.width);
-    if (k == 1) {
-      std::copy(source + r.left, source + r.right, row + r.left);
-      continue;
-    }
-    for (int tx = r.left; tx < r.right; ++tx) row[tx] = source[tx / k];
-  }
+  if (r.Empty()) return;
+  canvas.CopyRows(from.left, from.top, from.Width(), from.Height(), k,
+                  to.data + size_t(r.top) * size_t(to.width) + size_t(r.left), size_t(to.width), r.Width(), r.Height());
 }
 
 }  // namespace platform::win32

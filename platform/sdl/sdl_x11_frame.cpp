@@ -1,0 +1,160 @@
+// The surface road's frame in MIT-SHM memory. Implements: X11Frame.
+#include "platform/sdl/sdl_x11_frame.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace platform::sdl {
+
+struct X11Frame::Shared {
+  Display* display;
+  ::Window window;
+  Visual* visual;
+  int depth;
+  GC gc;
+  XImage* image = nullptr;
+  XShmSegmentInfo segment{};
+  std::vector<XRectangle> clip;
+};
+
+namespace {
+
+// While the server attaches the memory, a refusal of it is noted and any other error
+// goes to the handler in place.
+int shm_opcode = -1;
+bool attach_refused = false;
+XErrorHandler handler_in_place = nullptr;
+
+int OnAttachError(Display* display, XErrorEvent* error) {
+  if (error->request_code == shm_opcode) {
+    attach_refused = true;
+    return 0;
+  }
+  return handler_in_place ? handler_in_place(display, error) : 0;
+}
+
+// A server elsewhere would attach memory of its own machine under the same number.
+bool OnThisMachine(Display* display) {
+  const std::string_view name = DisplayString(display);
+  return name.starts_with(':') || name.starts_with("unix:");
+}
+
+}  // namespace
+
+std::unique_ptr<X11Frame> X11Frame::For(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+  Display* display = info.info.x11.display;
+  int event_base, error_base;
+  XWindowAttributes attributes;
+  if (!OnThisMachine(display) || !XQueryExtension(display, "MIT-SHM", &shm_opcode, &event_base, &error_base) ||
+      !XShmQueryExtension(display) || !XGetWindowAttributes(display, info.info.x11.window, &attributes))
+    return nullptr;
+  const Visual* visual = attributes.visual;
+  if (attributes.depth != 24 || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 ||
+      visual->blue_mask != 0xFF)
+    return nullptr;
+  XGCValues values{};
+  values.graphics_exposures = False;
+  auto shared = std::make_unique<Shared>(Shared{display, info.info.x11.window, attributes.visual, attributes.depth,
+                                                XCreateGC(display, info.info.x11.window, GCGraphicsExposures, &values), nullptr, {}, {}});
+  return std::unique_ptr<X11Frame>(new X11Frame(window, std::move(shared)));
+}
+
+X11Frame::X11Frame(SDL_Window* window, std::unique_ptr<Shared> shared) : window_(window), shared_(std::move(shared)) {}
+
+X11Frame::~X11Frame() {
+  Free();
+  XFreeGC(shared_->display, shared_->gc);
+}
+
+SDL_Surface* X11Frame::Surface() {
+  if (refused_) return nullptr;
+  int width, height;
+  SDL_GetWindowSizeInPixels(window_, &width, &height);
+  if (surface_ && surface_->w == width && surface_->h == height) return surface_;
+  Free();
+  refused_ = !Make(width, height);
+  return surface_;
+}
+
+bool X11Frame::Make(int width, int height) {
+  Shared& s = *shared_;
+  s.image = XShmCreateImage(s.display, s.visual, unsigned(s.depth), ZPixmap, nullptr, &s.segment, unsigned(width),
+                            unsigned(height));
+  if (!s.image) return false;
+  const size_t bytes = size_t(s.image->bytes_per_line) * size_t(height);
+  s.segment.shmid = s.image->bits_per_pixel == 32 ? shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600) : -1;
+  s.segment.shmaddr = s.segment.shmid >= 0 ? static_cast<char*>(shmat(s.segment.shmid, nullptr, 0)) : nullptr;
+  if (s.segment.shmaddr == reinterpret_cast<char*>(-1)) s.segment.shmaddr = nullptr;
+  bool attached = false;
+  if (s.segment.shmaddr) {
+    s.segment.readOnly = False;
+    attach_refused = false;
+    handler_in_place = XSetErrorHandler(OnAttachError);
+    XShmAttach(s.display, &s.segment);
+    XSync(s.display, False);
+    XSetErrorHandler(handler_in_place);
+    attached = !attach_refused;
+  }
+  // Marked for removal at once: the memory goes when both sides let it go, however
+  // the program ends.
+  if (s.segment.shmid >= 0) shmctl(s.segment.shmid, IPC_RMID, nullptr);
+  if (attached) {
+    s.image->data = s.segment.shmaddr;
+    std::memset(s.image->data, 0, bytes);
+    surface_ = SDL_CreateRGBSurfaceWithFormatFrom(s.image->data, width, height, 32, s.image->bytes_per_line,
+                                                  SDL_PIXELFORMAT_RGB888);
+  }
+  if (!surface_) {
+    if (attached) XShmDetach(s.display, &s.segment);
+    Free();
+    return false;
+  }
+  return true;
+}
+
+void X11Frame::Free() {
+  Shared& s = *shared_;
+  if (surface_) {
+    XShmDetach(s.display, &s.segment);  // sent with the next request: the server lets go when it reads it
+    SDL_FreeSurface(surface_);
+    surface_ = nullptr;
+  }
+  if (s.segment.shmaddr) shmdt(s.segment.shmaddr);
+  s.segment = {};
+  if (s.image) {
+    s.image->data = nullptr;  // not Xlib's to free
+    XDestroyImage(s.image);
+    s.image = nullptr;
+  }
+}
+
+void X11Frame::Send(const std::vector<SDL_Rect>& rects) {
+  Shared& s = *shared_;
+  if (rects.empty() || !surface_) return;
+  s.clip.clear();
+  int left = rects[0].x, top = rects[0].y, right = left, bottom = top;
+  for (const SDL_Rect& r : rects) {
+    s.clip.push_back({short(r.x), short(r.y), static_cast<unsigned short>(r.w), static_cast<unsigned short>(r.h)});
+    left = std::min(left, r.x);
+    top = std::min(top, r.y);
+    right = std::max(right, r.x + r.w);
+    bottom = std::max(bottom, r.y + r.h);
+  }
+  XSetClipRectangles(s.display, s.gc, 0, 0, s.clip.data(), int(s.clip.size()), Unsorted);
+  XShmPutImage(s.display, s.window, s.gc, s.image, left, top, left, top, unsigned(right - left),
+               unsigned(bottom - top), False);
+  XSync(s.display, False);
+}
+
+}  // namespace platform::sdl
