@@ -137,7 +137,10 @@ class Canvas {
   // Forgets the changes, taking any not taken yet.
   void ClearDirty() {
     TakeChanges();
-    dirty_.assign(dirty_.size(), 0);
+    if (all_changed_)
+      dirty_.assign(dirty_.size(), 0);
+    else
+      for (const At at : changed_) dirty_[size_t(at.y >> kTileShift) * size_t(tiles_x_) + size_t(at.x >> kTileShift)] = 0;
     changed_.clear();
     all_changed_ = false;
   }

@@ -350,10 +350,10 @@ TEST_P(SurfaceRoad, OnlyChangedPixelsAndChangedControlsAreSent) {
   EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{5, 5, 1, 1}, {20, 37, 1, 1}}));
   EXPECT_EQ(Shown(20, 37), kGrey);
   EXPECT_EQ(Shown(21, 37), kBlack);
-  // The control moves: the canvas comes back where it stood, and it is drawn anew,
-  // both in one, as the two overlap.
+  // The control moves: the canvas comes back where it stood (above it and left of
+  // it), and it is drawn anew.
   Frame(44, 2, platform::kBlack);
-  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{40, 0, 14, 10}}));
+  EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{40, 0, 14, 2}, {40, 2, 4, 8}, {44, 2, 10, 8}}));
   EXPECT_EQ(Shown(41, 1), kBlack);
 }
 

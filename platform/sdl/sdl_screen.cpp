@@ -212,6 +212,7 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
   ops_.clear();
   changed_.clear();
   sent_.clear();
+  points_.clear();
   frame_ = Frame();
   if (!frame_) return;  // the window is going; nothing is drawn into it
   // A surface made anew (the window changed size, or changed it and back) starts
@@ -222,19 +223,10 @@ void Screen::DrawCanvasOnSurface(Canvas& canvas) {
     frame_->userdata = this;
   }
   canvas_ = &canvas;
-  if (canvas_w_ != canvas.WidthPx() || canvas_h_ != canvas.HeightPx()) {
-    canvas_w_ = canvas.WidthPx();
-    canvas_h_ = canvas.HeightPx();
-    whole_ = true;
-  }
-  if (whole_ || canvas.AllChanged()) {
-    whole_ = true;
-    changed_.push_back({0, 0, (frame_->w + k_ - 1) / k_, (frame_->h + k_ - 1) / k_});
-    return;
-  }
+  whole_ = whole_ || canvas.AllChanged();  // new, or of a new size
   // Each pixel that changed goes to the display by itself: a falling dot changes two
   // pixels a frame, far apart, and the display's cost is by the row.
-  for (const Canvas::At at : canvas.Changed()) changed_.push_back({at.x, at.y, 1, 1});
+  if (!whole_) changed_.assign(canvas.Changed().begin(), canvas.Changed().end());
 }
 
 void Screen::Fill(const SDL_Rect& rect, Colour colour) {
@@ -265,7 +257,7 @@ void Screen::Present() {
   if (!frame_) return;
   redrawn_.clear();
   if (whole_) {
-    for (const SDL_Rect& rect : changed_) CopyCanvas(rect);
+    CopyCanvas({0, 0, (frame_->w + k_ - 1) / k_, (frame_->h + k_ - 1) / k_});
     for (const Op& op : ops_) {
       DrawOp(op, op.display);
       sent_.push_back(op.display);
@@ -280,36 +272,41 @@ void Screen::Present() {
       if (was) Redraw(was->target);
       if (now) Redraw(now->target);
     }
-    // The canvas's changes show where no fill hides them; one under a picture is
-    // drawn anew with it.
-    uncovered_.clear();
-    for (const SDL_Rect& rect : changed_) Uncovered(rect, 0);
-    for (const SDL_Rect& rect : uncovered_) {
-      const bool under_picture = std::any_of(ops_.begin(), ops_.end(), [&](const Op& op) {
-        return op.picture && SDL_HasIntersection(&rect, &op.target);
-      });
+    // A changed pixel shows where no fill hides it; one under a picture is drawn
+    // anew with it.
+    for (const Canvas::At at : changed_) {
+      bool hidden = false, under_picture = false;
+      for (const Op& op : ops_) {
+        const SDL_Rect& t = op.target;
+        if (at.x < t.x || at.y < t.y || at.x >= t.x + t.w || at.y >= t.y + t.h) continue;
+        hidden = hidden || !op.picture;
+        under_picture = under_picture || op.picture;
+      }
+      if (hidden) continue;
       if (under_picture)
-        Redraw(rect);
+        Redraw({at.x, at.y, 1, 1});
+      else if (x11_frame_)
+        points_.push_back({at.x * k_, at.y * k_, canvas_->Pixel(at.x, at.y) & 0xFFFFFF});
       else
-        CopyCanvas(rect);
+        CopyCanvas({at.x, at.y, 1, 1});
     }
     for (const SDL_Rect& rect : redrawn_) {
-      CopyCanvas(rect);
+      CopyCanvasBesideFills(rect, 0);
       const SDL_Rect within = OnDisplay(rect);
       for (const Op& op : ops_)
         if (SDL_HasIntersection(&op.target, &rect)) DrawOp(op, within);
     }
   }
   // Only what lies on the window goes to the display.
-  const SDL_Rect bounds{0, 0, frame_->w, frame_->h};
   size_t kept = 0;
-  for (size_t i = 0; i < sent_.size(); ++i) {
-    const SDL_Rect rect = sent_[i];
-    if (SDL_IntersectRect(&rect, &bounds, &sent_[kept])) ++kept;
+  for (const SDL_Rect& rect : sent_) {
+    const int left = std::max(rect.x, 0), top = std::max(rect.y, 0);
+    const int right = std::min(rect.x + rect.w, frame_->w), bottom = std::min(rect.y + rect.h, frame_->h);
+    if (left < right && top < bottom) sent_[kept++] = {left, top, right - left, bottom - top};
   }
   sent_.resize(kept);
-  if (kept > 0 && x11_frame_)
-    x11_frame_->Send(sent_);
+  if (x11_frame_)
+    x11_frame_->Send(sent_, points_, k_);
   else if (kept > 0)
     SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(kept));
   last_ops_.swap(ops_);
@@ -362,21 +359,23 @@ void Screen::DrawOp(const Op& op, const SDL_Rect& within) {
   Blit(op.picture, source, target);
 }
 
-// Adds to uncovered_ the parts of rect that no fill from ops_[from] on covers.
-void Screen::Uncovered(const SDL_Rect& rect, size_t from) {
+// Copies the parts of rect that no fill from ops_[from] on covers: a control drawn
+// anew over its own back colour needs the canvas only where it no longer stands.
+void Screen::CopyCanvasBesideFills(const SDL_Rect& rect, size_t from) {
   for (size_t i = from; i < ops_.size(); ++i) {
     const SDL_Rect& fill = ops_[i].target;
-    if (ops_[i].picture || !SDL_HasIntersection(&rect, &fill)) continue;
+    SDL_Rect overlap;
+    if (ops_[i].picture || !SDL_IntersectRect(&rect, &fill, &overlap)) continue;
     const int top = rect.y, bottom = rect.y + rect.h, left = rect.x, right = rect.x + rect.w;
-    const int fill_top = std::max(top, fill.y), fill_bottom = std::min(bottom, fill.y + fill.h);
-    if (fill_top > top) Uncovered({left, top, rect.w, fill_top - top}, i + 1);
-    if (fill_bottom < bottom) Uncovered({left, fill_bottom, rect.w, bottom - fill_bottom}, i + 1);
-    if (fill.x > left) Uncovered({left, fill_top, fill.x - left, fill_bottom - fill_top}, i + 1);
-    if (fill.x + fill.w < right)
-      Uncovered({fill.x + fill.w, fill_top, right - (fill.x + fill.w), fill_bottom - fill_top}, i + 1);
+    const int o_top = overlap.y, o_bottom = overlap.y + overlap.h, o_left = overlap.x, o_right = overlap.x + overlap.w;
+    if (o_top > top) CopyCanvasBesideFills({left, top, rect.w, o_top - top}, i + 1);
+    if (o_bottom < bottom) CopyCanvasBesideFills({left, o_bottom, rect.w, bottom - o_bottom}, i + 1);
+    if (o_left > left) CopyCanvasBesideFills({left, o_top, o_left - left, overlap.h}, i + 1);
+    if (o_right < right) CopyCanvasBesideFills({o_right, o_top, right - o_right, overlap.h}, i + 1);
+    sent_.push_back(OnDisplay(overlap));  // the fill draws it
     return;
   }
-  uncovered_.push_back(rect);
+  CopyCanvas(rect);
 }
 
 void Screen::CopyCanvas(const SDL_Rect& rect) {

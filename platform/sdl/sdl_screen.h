@@ -114,8 +114,8 @@ class Screen {
   static bool SameOp(const Op& a, const Op& b);
   void Redraw(const SDL_Rect& rect);
   void DrawOp(const Op& op, const SDL_Rect& within);
-  void Uncovered(const SDL_Rect& rect, size_t from);
   void CopyCanvas(const SDL_Rect& rect);
+  void CopyCanvasBesideFills(const SDL_Rect& rect, size_t from);
 
   // The frame to draw into: shared with a local X server where it offers that, else
   // SDL's surface of the window.
@@ -124,15 +124,14 @@ class Screen {
   SDL_Surface* frame_ = nullptr;  // this frame's
   bool whole_ = true;
   const Canvas* canvas_ = nullptr;  // this frame's
-  int canvas_w_ = 0, canvas_h_ = 0;  // the size it had last frame
   // Canvas pixels on their way to a frame that does not hold 0x..RRGGBB.
   SDL_Surface* rows_surface_ = nullptr;
-  std::vector<SDL_Rect> changed_;  // this frame's changed parts of the canvas
+  std::vector<Canvas::At> changed_;  // this frame's changed pixels, unless it is drawn whole
   std::vector<Op> ops_, last_ops_;  // what this frame and the last drew over the canvas
   uint64_t pictures_made_ = 0, pictures_seen_ = 0;
   std::vector<SDL_Rect> redrawn_;  // the parts drawn anew this frame, canvas and controls
-  std::vector<SDL_Rect> uncovered_;  // changed parts that no fill hides
   std::vector<SDL_Rect> sent_;     // this frame's rectangles to send, in the display's pixels
+  std::vector<X11Frame::Point> points_;  // and its single pixels, where the X server draws them
 };
 
 }  // namespace platform::sdl

@@ -15,14 +15,17 @@
 namespace platform::sdl {
 
 struct X11Frame::Shared {
-  Display* display;
-  ::Window window;
-  Visual* visual;
-  int depth;
-  GC gc;
+  Display* display = nullptr;
+  ::Window window = 0;
+  Visual* visual = nullptr;
+  int depth = 0;
+  GC gc = nullptr;         // clipped to what is sent of the frame
+  GC points_gc = nullptr;  // unclipped, its colour the points'
   XImage* image = nullptr;
   XShmSegmentInfo segment{};
   std::vector<XRectangle> clip;
+  std::vector<XPoint> points;
+  std::vector<XRectangle> squares;
 };
 
 namespace {
@@ -65,8 +68,14 @@ std::unique_ptr<X11Frame> X11Frame::For(SDL_Window* window) {
     return nullptr;
   XGCValues values{};
   values.graphics_exposures = False;
-  auto shared = std::make_unique<Shared>(Shared{display, info.info.x11.window, attributes.visual, attributes.depth,
-                                                XCreateGC(display, info.info.x11.window, GCGraphicsExposures, &values), nullptr, {}, {}});
+  const ::Window id = info.info.x11.window;
+  auto shared = std::make_unique<Shared>();
+  shared->display = display;
+  shared->window = id;
+  shared->visual = attributes.visual;
+  shared->depth = attributes.depth;
+  shared->gc = XCreateGC(display, id, GCGraphicsExposures, &values);
+  shared->points_gc = XCreateGC(display, id, GCGraphicsExposures, &values);
   return std::unique_ptr<X11Frame>(new X11Frame(window, std::move(shared)));
 }
 
@@ -75,6 +84,7 @@ X11Frame::X11Frame(SDL_Window* window, std::unique_ptr<Shared> shared) : window_
 X11Frame::~X11Frame() {
   Free();
   XFreeGC(shared_->display, shared_->gc);
+  XFreeGC(shared_->display, shared_->points_gc);
 }
 
 SDL_Surface* X11Frame::Surface() {
@@ -139,22 +149,46 @@ void X11Frame::Free() {
   }
 }
 
-void X11Frame::Send(const std::vector<SDL_Rect>& rects) {
+void X11Frame::Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& points, int size) {
   Shared& s = *shared_;
-  if (rects.empty() || !surface_) return;
-  s.clip.clear();
-  int left = rects[0].x, top = rects[0].y, right = left, bottom = top;
-  for (const SDL_Rect& r : rects) {
-    s.clip.push_back({short(r.x), short(r.y), static_cast<unsigned short>(r.w), static_cast<unsigned short>(r.h)});
-    left = std::min(left, r.x);
-    top = std::min(top, r.y);
-    right = std::max(right, r.x + r.w);
-    bottom = std::max(bottom, r.y + r.h);
+  const bool put = !rects.empty() && surface_;
+  if (put) {
+    s.clip.clear();
+    int left = rects[0].x, top = rects[0].y, right = left, bottom = top;
+    for (const SDL_Rect& r : rects) {
+      s.clip.push_back({short(r.x), short(r.y), static_cast<unsigned short>(r.w), static_cast<unsigned short>(r.h)});
+      left = std::min(left, r.x);
+      top = std::min(top, r.y);
+      right = std::max(right, r.x + r.w);
+      bottom = std::max(bottom, r.y + r.h);
+    }
+    XSetClipRectangles(s.display, s.gc, 0, 0, s.clip.data(), int(s.clip.size()), Unsorted);
+    XShmPutImage(s.display, s.window, s.gc, s.image, left, top, left, top, unsigned(right - left),
+                 unsigned(bottom - top), False);
   }
-  XSetClipRectangles(s.display, s.gc, 0, 0, s.clip.data(), int(s.clip.size()), Unsorted);
-  XShmPutImage(s.display, s.window, s.gc, s.image, left, top, left, top, unsigned(right - left),
-               unsigned(bottom - top), False);
-  XSync(s.display, False);
+  std::sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.rgb < b.rgb; });
+  for (size_t first = 0; first < points.size();) {
+    size_t end = first;
+    s.points.clear();
+    s.squares.clear();
+    for (; end < points.size() && points[end].rgb == points[first].rgb; ++end) {
+      const Point& p = points[end];
+      if (size == 1)
+        s.points.push_back({short(p.x), short(p.y)});
+      else
+        s.squares.push_back({short(p.x), short(p.y), static_cast<unsigned short>(size), static_cast<unsigned short>(size)});
+    }
+    XSetForeground(s.display, s.points_gc, points[first].rgb);
+    if (size == 1)
+      XDrawPoints(s.display, s.window, s.points_gc, s.points.data(), int(s.points.size()), CoordModeOrigin);
+    else
+      XFillRectangles(s.display, s.window, s.points_gc, s.squares.data(), int(s.squares.size()));
+    first = end;
+  }
+  if (put)
+    XSync(s.display, False);
+  else
+    XFlush(s.display);
 }
 
 }  // namespace platform::sdl

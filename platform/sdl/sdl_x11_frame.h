@@ -1,7 +1,9 @@
 // The surface road's frame on a local X server: the window's pixels in memory shared
 // with the server, sent as one request for any number of rectangles, each a clip
-// rectangle of one put of their bounding box. SDL's own frame sends a request for
-// each rectangle, and a frame of falling dots changes hundreds of single pixels.
+// rectangle of one put of their bounding box; and single pixels drawn by the server
+// itself, a request for each colour. SDL's own frame sends a request for each
+// rectangle, and a frame of falling dots changes hundreds of single pixels, each on
+// a page of its own of the frame.
 #pragma once
 
 #include <SDL.h>
@@ -23,9 +25,15 @@ class X11Frame {
   // The frame, of the window's size now: made anew, black, where the size changed.
   // Null where the server refused the memory; the frame is then of no further use.
   SDL_Surface* Surface();
+  // A pixel of the window's to be made one colour, size x size from its place.
+  struct Point {
+    int x, y;
+    uint32_t rgb;  // 0xRRGGBB
+  };
   // Sends those parts of the frame to the window, and returns once the server has
-  // taken them, so that the frame may be drawn into again.
-  void Send(const std::vector<SDL_Rect>& rects);
+  // taken them, so that the frame may be drawn into again; then has the server draw
+  // the points (sorting them by colour), which the frame need not hold.
+  void Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& points, int size);
 
  private:
   struct Shared;
