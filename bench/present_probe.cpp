@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -48,6 +49,9 @@ Function Real(const char* name) {
 }
 
 bool in_sdl_update = false;  // SDL's own frame puts each rectangle in turn
+// The program's own frame on X11: what it draws is sent with the flush or the round
+// trip that ends the frame.
+bool drawn = false;
 
 }  // namespace
 
@@ -79,7 +83,32 @@ extern "C" Bool XShmPutImage(Display* display, Drawable drawable, GC gc, XImage*
                              int dst_x, int dst_y, unsigned width, unsigned height, Bool send_event) {
   using Put = Bool (*)(Display*, Drawable, GC, XImage*, int, int, int, int, unsigned, unsigned, Bool);
   static const auto real = Real<Put>("XShmPutImage");
-  const Bool result = real(display, drawable, gc, image, src_x, src_y, dst_x, dst_y, width, height, send_event);
-  if (!in_sdl_update) Presented();
+  drawn = drawn || !in_sdl_update;
+  return real(display, drawable, gc, image, src_x, src_y, dst_x, dst_y, width, height, send_event);
+}
+
+extern "C" int XDrawPoints(Display* display, Drawable drawable, GC gc, XPoint* points, int count, int mode) {
+  static const auto real = Real<int (*)(Display*, Drawable, GC, XPoint*, int, int)>("XDrawPoints");
+  drawn = true;
+  return real(display, drawable, gc, points, count, mode);
+}
+
+extern "C" int XFillRectangles(Display* display, Drawable drawable, GC gc, XRectangle* rects, int count) {
+  static const auto real = Real<int (*)(Display*, Drawable, GC, XRectangle*, int)>("XFillRectangles");
+  drawn = true;
+  return real(display, drawable, gc, rects, count);
+}
+
+extern "C" int XFlush(Display* display) {
+  static const auto real = Real<int (*)(Display*)>("XFlush");
+  const int result = real(display);
+  if (std::exchange(drawn, false)) Presented();
+  return result;
+}
+
+extern "C" int XSync(Display* display, Bool discard) {
+  static const auto real = Real<int (*)(Display*, Bool)>("XSync");
+  const int result = real(display, discard);
+  if (std::exchange(drawn, false)) Presented();
   return result;
 }
