@@ -48,7 +48,9 @@ Function Real(const char* name) {
   return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
-bool in_sdl_update = false;  // SDL's own frame puts each rectangle in turn
+// Inside SDL's own present, which may draw and flush through Xlib itself (SDL's own
+// frame puts each rectangle in turn; a software GL puts its back buffer).
+bool in_sdl_present = false;
 // The program's own frame on X11: what it draws is sent with the flush or the round
 // trip that ends the frame.
 bool drawn = false;
@@ -59,22 +61,26 @@ bool drawn = false;
 // the program's own put of its frame in shared memory.
 extern "C" void SDL_RenderPresent(SDL_Renderer* renderer) {
   static const auto real = Real<void (*)(SDL_Renderer*)>("SDL_RenderPresent");
+  in_sdl_present = true;
   real(renderer);
+  in_sdl_present = false;
   Presented();
 }
 
 extern "C" int SDL_UpdateWindowSurface(SDL_Window* window) {
   static const auto real = Real<int (*)(SDL_Window*)>("SDL_UpdateWindowSurface");
+  in_sdl_present = true;
   const int result = real(window);
+  in_sdl_present = false;
   Presented();
   return result;
 }
 
 extern "C" int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int count) {
   static const auto real = Real<int (*)(SDL_Window*, const SDL_Rect*, int)>("SDL_UpdateWindowSurfaceRects");
-  in_sdl_update = true;
+  in_sdl_present = true;
   const int result = real(window, rects, count);
-  in_sdl_update = false;
+  in_sdl_present = false;
   Presented();
   return result;
 }
@@ -83,19 +89,19 @@ extern "C" Bool XShmPutImage(Display* display, Drawable drawable, GC gc, XImage*
                              int dst_x, int dst_y, unsigned width, unsigned height, Bool send_event) {
   using Put = Bool (*)(Display*, Drawable, GC, XImage*, int, int, int, int, unsigned, unsigned, Bool);
   static const auto real = Real<Put>("XShmPutImage");
-  drawn = drawn || !in_sdl_update;
+  drawn = drawn || !in_sdl_present;
   return real(display, drawable, gc, image, src_x, src_y, dst_x, dst_y, width, height, send_event);
 }
 
 extern "C" int XDrawPoints(Display* display, Drawable drawable, GC gc, XPoint* points, int count, int mode) {
   static const auto real = Real<int (*)(Display*, Drawable, GC, XPoint*, int, int)>("XDrawPoints");
-  drawn = true;
+  drawn = drawn || !in_sdl_present;
   return real(display, drawable, gc, points, count, mode);
 }
 
 extern "C" int XFillRectangles(Display* display, Drawable drawable, GC gc, XRectangle* rects, int count) {
   static const auto real = Real<int (*)(Display*, Drawable, GC, XRectangle*, int)>("XFillRectangles");
-  drawn = true;
+  drawn = drawn || !in_sdl_present;
   return real(display, drawable, gc, rects, count);
 }
 

@@ -78,27 +78,40 @@ class Canvas {
   int WidthPx() const { return width_px_; }
   int HeightPx() const { return height_px_; }
 
-  // Copies the canvas's pixels (x, y) to (x + w, y + h), each as k x k, into rows of
-  // 0xFFRRGGBB `pitch` pixels apart, the first at `to`; at most most_w x most_h of
-  // them, for a display that is not a whole number of k pixels across. The canvas
-  // keeps its pixels column by column, so that a falling dot's passes share cache
-  // lines: this is the one way a display reads them.
-  void CopyRows(int x, int y, int w, int h, int k, uint32_t* to, size_t pitch, int most_w, int most_h) const {
-    const int out_w = std::min(w * k, most_w), out_h = std::min(h * k, most_h);
+  // Rows of 0xFFRRGGBB pixels, `pitch` apart, that hold the display's pixels (left,
+  // top) to (left + width, top + height), the first at `pixels`.
+  struct Rows {
+    uint32_t* pixels;
+    size_t pitch;
+    int left, top, width, height;
+  };
+  // Copies the canvas's pixels (x, y) to (x + w, y + h), each as k x k of the
+  // display's, into what of them rows holds; nothing outside the canvas or the rows
+  // is read or written. The canvas keeps its pixels column by column, so that a
+  // falling dot's passes share cache lines: this is the one way a display reads them.
+  void CopyRows(int x, int y, int w, int h, int k, const Rows& rows) const {
+    // The display's pixels to write: the canvas's part of the rectangle, enlarged,
+    // within the rows.
+    const int left = std::max(x, 0) * k, top = std::max(y, 0) * k;
+    const int right = std::min(x + w, width_px_) * k, bottom = std::min(y + h, height_px_) * k;
+    const int x0 = std::max(left, rows.left), x1 = std::min(right, rows.left + rows.width);
+    const int y0 = std::max(top, rows.top), y1 = std::min(bottom, rows.top + rows.height);
     const size_t stride = size_t(height_px_);
-    constexpr int kBand = 16;  // columns read side by side, each a stream of its own
-    for (int band = 0; band * k < out_w; band += kBand) {
-      const int across = std::min(kBand, (out_w - band * k + k - 1) / k);  // columns begun in this band
-      for (int oy = 0; oy < out_h; ++oy) {
-        const uint32_t* column = pixels_.data() + size_t(x + band) * stride + size_t(y + oy / k);
-        uint32_t* row = to + size_t(oy) * pitch + size_t(band * k);
+    constexpr int kBand = 16 * 4;  // display columns side by side, each read as a stream of its own
+    for (int band = x0; band < x1; band += kBand) {
+      const int band_end = std::min(x1, band + kBand);
+      for (int dy = y0; dy < y1; ++dy) {
+        const uint32_t* column = pixels_.data() + size_t(dy / k);
+        uint32_t* row = rows.pixels + size_t(dy - rows.top) * rows.pitch;
         if (k == 1) {
-          for (int i = 0; i < across; ++i) row[i] = column[size_t(i) * stride] | kSettled;
+          for (int dx = band; dx < band_end; ++dx) row[dx - rows.left] = column[size_t(dx) * stride] | kSettled;
           continue;
         }
-        const int left = out_w - band * k;  // display pixels this band may write
-        for (int i = 0; i < across; ++i)
-          std::fill_n(row + i * k, std::min(k, left - i * k), column[size_t(i) * stride] | kSettled);
+        for (int dx = band; dx < band_end;) {
+          const int end = std::min(band_end, (dx / k + 1) * k);
+          std::fill(row + (dx - rows.left), row + (end - rows.left), column[size_t(dx / k) * stride] | kSettled);
+          dx = end;
+        }
       }
     }
   }

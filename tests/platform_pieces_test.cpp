@@ -94,25 +94,37 @@ TEST(Canvas, AFrameThatSetsMorePixelsThanTheNotesHoldIsChangedWhole) {
 }
 
 // The canvas keeps its pixels column by column; a display takes them row by row,
-// each as k x k of its own, and no further than its edge.
-TEST(Canvas, RowsCopiedOutAreThePixelsInPlaceEnlargedAndCutAtTheEdge) {
+// each as k x k of its own, and nothing outside the canvas or the rows is touched:
+// controls stand partly off the canvas, and a window may for a frame be larger.
+TEST(Canvas, RowsCopiedOutAreThePixelsInPlaceEnlargedWithinTheCanvasAndTheRows) {
   Canvas canvas;
   canvas.Resize(40, 3, 0xFF000000);
   for (int x = 0; x < 40; ++x)
     for (int y = 0; y < 3; ++y) canvas.PSet(float(x * 15), float(y * 15), platform::RGB(int16_t(x), int16_t(y), 0));
   canvas.TakeChanges();
   const struct {
-    int k, most_w, most_h;
-  } cases[] = {{1, 38, 2}, {2, 76, 4}, {2, 75, 3}, {3, 80, 10}};
+    int x, y, w, h, k;
+    Canvas::Rows rows;  // pixels filled in below: 80 x 10, rows 80 apart
+  } cases[] = {
+      {1, 1, 38, 2, 1, {nullptr, 80, 0, 0, 80, 10}},
+      {1, 1, 38, 2, 2, {nullptr, 80, 0, 0, 80, 10}},
+      {1, 1, 38, 2, 2, {nullptr, 80, 0, 0, 75, 3}},   // rows cut short of the enlarged pixels
+      {0, 0, 40, 3, 3, {nullptr, 80, 40, 2, 80, 10}},  // rows holding the display from (40, 2)
+      {-5, -2, 50, 9, 2, {nullptr, 80, 0, 0, 80, 10}},  // a rectangle past every edge of the canvas
+  };
   for (const auto& c : cases) {
-    // Pixels (1, 1) to (39, 3), into rows 80 display pixels apart.
-    std::vector<uint32_t> rows(80 * 10, 0xDEADBEEF);
-    canvas.CopyRows(1, 1, 38, 2, c.k, rows.data(), 80, c.most_w, c.most_h);
+    std::vector<uint32_t> pixels(80 * 10, 0xDEADBEEF);
+    Canvas::Rows rows = c.rows;
+    rows.pixels = pixels.data();
+    canvas.CopyRows(c.x, c.y, c.w, c.h, c.k, rows);
     for (int oy = 0; oy < 10; ++oy)
       for (int ox = 0; ox < 80; ++ox) {
-        const bool inside = ox < std::min(38 * c.k, c.most_w) && oy < std::min(2 * c.k, c.most_h);
-        const uint32_t want = inside ? platform::ToArgb(platform::RGB(int16_t(1 + ox / c.k), int16_t(1 + oy / c.k), 0)) : 0xDEADBEEF;
-        ASSERT_EQ(rows[size_t(oy) * 80 + size_t(ox)], want) << "k " << c.k << " at " << ox << ", " << oy;
+        // The display's pixel this one holds, and the canvas pixel under it.
+        const int dx = rows.left + ox, dy = rows.top + oy, cx = dx / c.k, cy = dy / c.k;
+        const bool written = ox < rows.width && oy < rows.height && cx >= std::max(c.x, 0) &&
+                             cx < std::min(c.x + c.w, 40) && cy >= std::max(c.y, 0) && cy < std::min(c.y + c.h, 3);
+        const uint32_t want = written ? platform::ToArgb(platform::RGB(int16_t(cx), int16_t(cy), 0)) : 0xDEADBEEF;
+        ASSERT_EQ(pixels[size_t(oy) * 80 + size_t(ox)], want) << c.x << ", " << c.k << " at " << ox << ", " << oy;
       }
   }
 }

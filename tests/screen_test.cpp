@@ -258,6 +258,37 @@ TEST_P(Screens, APictureWithNoFillUnderItShowsTheCanvasChangingThroughIt) {
     for (int x = 0; x < 3; ++x) EXPECT_EQ(Shown(20 + x, 20 + y), shown[y][x]) << x << ", " << y;
 }
 
+TEST_P(Screens, AControlPartlyOffTheCanvasLeavesThePixelsBesideItAlone) {
+  // A canvas large enough to have pages of its own, which nothing past them shares.
+  constexpr int kW = 400, kH = 300;
+  SDL_SetWindowSize(window_, kW * k_, kH * k_);
+  SDL_PumpEvents();
+  // Grey, with white at the ends of the rows next to where the controls stand: a
+  // row's pixels past either edge would land there.
+  canvas_.Resize(kW, kH, platform::ToArgb(RGB(60, 60, 60)));
+  for (int y = 8; y < 32; ++y) {
+    Point(0, y, kWhite);
+    Point(kW - 1, y, kWhite);
+  }
+  auto frame = [&](int left, int right) {
+    screen_->DrawCanvas(canvas_);
+    screen_->Fill({left, 10, 10, 8}, RGB(0, 0, 255));
+    screen_->Fill({right, 20, 10, 8}, RGB(0, 0, 255));
+    screen_->Present();
+  };
+  // Each moves out, leaving part of the canvas, then back in part of the way, from
+  // where it stood off the canvas.
+  for (const auto& [left, right] : {std::pair{-3, kW - 6}, {-6, kW - 3}, {-4, kW - 5}}) {
+    frame(left, right);
+    // Everywhere, the controls where they stand and the canvas elsewhere.
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        const bool covered = (x < left + 10 && y >= 10 && y < 18) || (x >= right && y >= 20 && y < 28);
+        ASSERT_EQ(Shown(x, y), covered ? 0x0000FFu : canvas_.Pixel(x, y) & 0xFFFFFF) << x << ", " << y;
+      }
+  }
+}
+
 TEST_P(Screens, WhatTheDisplayLostIsDrawnAgainAfterAnExposure) {
   Point(5, 5, kGrey);
   const Picture picture = Flat(4, 4, 0xFF00FF00);

@@ -196,7 +196,7 @@ void Screen::DrawCanvasOnRenderer(Canvas& canvas) {
   }
   auto upload = [&](int x, int y, int w, int h) {
     rows_.resize(size_t(w) * size_t(h));
-    canvas.CopyRows(x, y, w, h, 1, rows_.data(), size_t(w), w, h);
+    canvas.CopyRows(x, y, w, h, 1, {rows_.data(), size_t(w), x, y, w, h});
     const SDL_Rect run{x, y, w, h};
     SDL_UpdateTexture(canvas_texture_, &run, rows_.data(), w * 4);
   };
@@ -381,25 +381,29 @@ void Screen::CopyCanvasBesideFills(const SDL_Rect& rect, size_t from) {
 void Screen::CopyCanvas(const SDL_Rect& rect) {
   const SDL_Rect display = OnDisplay(rect);
   sent_.push_back(display);
-  const int most_w = frame_->w - display.x, most_h = frame_->h - display.y;
-  if (most_w <= 0 || most_h <= 0) return;
   const uint32_t format = frame_->format->format;
   if (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888) {
-    auto* to = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(frame_->pixels) +
-                                           size_t(display.y) * size_t(frame_->pitch)) + display.x;
-    return canvas_->CopyRows(rect.x, rect.y, rect.w, rect.h, k_, to, size_t(frame_->pitch / 4), most_w, most_h);
+    const Canvas::Rows rows{static_cast<uint32_t*>(frame_->pixels), size_t(frame_->pitch / 4), 0, 0, frame_->w,
+                            frame_->h};
+    return canvas_->CopyRows(rect.x, rect.y, rect.w, rect.h, k_, rows);
   }
-  // Any other frame is drawn through a surface that holds 0x..RRGGBB, which SDL converts.
-  if (!rows_surface_ || rows_surface_->w < display.w || rows_surface_->h < display.h) {
-    const int w = std::max(display.w, rows_surface_ ? rows_surface_->w : 0);
-    const int h = std::max(display.h, rows_surface_ ? rows_surface_->h : 0);
+  // Any other frame is drawn through a surface that holds 0x..RRGGBB, which SDL
+  // converts; only the canvas's own part of rect.
+  SDL_Rect part;
+  const SDL_Rect canvas{0, 0, canvas_->WidthPx(), canvas_->HeightPx()};
+  if (!SDL_IntersectRect(&rect, &canvas, &part)) return;
+  const SDL_Rect shown = OnDisplay(part);
+  if (!rows_surface_ || rows_surface_->w < shown.w || rows_surface_->h < shown.h) {
+    const int w = std::max(shown.w, rows_surface_ ? rows_surface_->w : 0);
+    const int h = std::max(shown.h, rows_surface_ ? rows_surface_->h : 0);
     if (rows_surface_) SDL_FreeSurface(rows_surface_);
     rows_surface_ = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGB888);
     if (!rows_surface_) return Report("canvas");
   }
-  canvas_->CopyRows(rect.x, rect.y, rect.w, rect.h, k_, static_cast<uint32_t*>(rows_surface_->pixels),
-                    size_t(rows_surface_->pitch / 4), display.w, display.h);
-  SDL_Rect from{0, 0, display.w, display.h}, to = display;
+  const Canvas::Rows rows{static_cast<uint32_t*>(rows_surface_->pixels), size_t(rows_surface_->pitch / 4), shown.x,
+                          shown.y, shown.w, shown.h};
+  canvas_->CopyRows(part.x, part.y, part.w, part.h, k_, rows);
+  SDL_Rect from{0, 0, shown.w, shown.h}, to = shown;
   SDL_BlitSurface(rows_surface_, &from, frame_, &to);
 }
 

@@ -2,10 +2,11 @@
 //
 // Where the display offers a GPU renderer that waits for its refresh, every frame is
 // composed on the GPU from the canvas texture and presented whole. Elsewhere (no
-// direct rendering, a software rasteriser, a remote display) the frame is the
-// window's own surface, which keeps its pixels from frame to frame: only the canvas
-// pixels that changed, and the controls when they changed, are drawn into it, and
-// only those rectangles are sent to the display.
+// direct rendering, a software rasteriser, a remote display) the frame keeps its
+// pixels from frame to frame: only the canvas pixels that changed, and the controls
+// where they changed, are drawn into it, and only those rectangles are sent to the
+// display. It is a frame shared with the X server where that runs on this machine
+// (which then draws the single pixels itself), else SDL's surface of the window.
 #pragma once
 
 #include <SDL.h>
@@ -81,7 +82,8 @@ class Screen {
   // The display lost what the window showed (it was covered, or mapped anew): the
   // next frame is drawn and sent whole.
   void Exposed() { whole_ = true; }
-  // On the surface road, the rectangles the last frame sent to the display, in its pixels.
+  // On the surface road, the rectangles the last frame sent from the frame to the
+  // display, in its pixels (not the single pixels an X server drew itself).
   const std::vector<SDL_Rect>& Sent() const { return sent_; }
 
  private:
@@ -117,8 +119,6 @@ class Screen {
   void CopyCanvas(const SDL_Rect& rect);
   void CopyCanvasBesideFills(const SDL_Rect& rect, size_t from);
 
-  // The frame to draw into: shared with a local X server where it offers that, else
-  // SDL's surface of the window.
   SDL_Surface* Frame();
   std::unique_ptr<X11Frame> x11_frame_;
   SDL_Surface* frame_ = nullptr;  // this frame's

@@ -27,11 +27,8 @@ void DrawPicture(const PixelBuffer& to, const uint32_t* argb, int width, int hei
 }
 
 void CopyCanvas(const PixelBuffer& to, const Canvas& canvas, const PixelRect& rect, int k) {
-  const PixelRect from = rect.Clip(canvas.WidthPx(), canvas.HeightPx());
-  const PixelRect r = Scaled(from, k).Clip(to.width, to.height);
-  if (r.Empty()) return;
-  canvas.CopyRows(from.left, from.top, from.Width(), from.Height(), k,
-                  to.data + size_t(r.top) * size_t(to.width) + size_t(r.left), size_t(to.width), r.Width(), r.Height());
+  canvas.CopyRows(rect.left, rect.top, rect.Width(), rect.Height(), k,
+                  {to.data, size_t(to.width), 0, 0, to.width, to.height});
 }
 
 }  // namespace platform::win32

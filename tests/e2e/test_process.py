@@ -1,6 +1,6 @@
 """The programs in the environments they are started from: closed standard streams,
 no session bus, a name held by another user, and every signal that asks a program to
-end, early or late."""
+end, early or late; nothing of theirs outlives them."""
 
 import ctypes
 import os
@@ -30,6 +30,13 @@ def children_of(pid):
             if int(fields[1]) == pid:
                 found.append(int(entry))
     return found
+
+
+def shared_memory_made_by(pid):
+    """The System V shared memory segments that the process pid made and that are left."""
+    with open("/proc/sysvipc/shm") as f:
+        rows = [line.split() for line in f.readlines()[1:]]
+    return [row[1] for row in rows if int(row[4]) == pid]  # shmid, where cpid is pid
 
 
 class Process(SessionTest):
@@ -71,7 +78,7 @@ class Process(SessionTest):
         self.assertTrue(self.x.ended_within(process, 1.0), "a key did not end it")
         self.assertEqual(process.returncode, 0)
 
-    def test_no_session_bus_is_started_and_home_stays_empty(self):
+    def test_no_bus_process_file_or_shared_memory_outlives_it(self):
         # A plain X session: no bus address, and dbus-x11 installed, which would
         # launch a bus for anyone who asks libdbus for one.
         self.assertTrue(os.path.exists("/usr/bin/dbus-launch"), "dbus-x11 is not installed")
@@ -100,6 +107,7 @@ class Process(SessionTest):
                     os.kill(pid, signal.SIGKILL)
                 self.assertEqual(left, set(), "processes outlived the program")
                 self.assertEqual(os.listdir(home), [], "written under HOME")
+                self.assertEqual(shared_memory_made_by(process.pid), [], "shared memory outlived the program")
 
     def hold_name(self, name, listen):
         """Another user binds a program's instance name, and listens on it if asked."""
