@@ -287,9 +287,10 @@ std::vector<int> Sockets() {
   return found;
 }
 
-// Once a claim has let its name go, it answers nothing more: a socket opened later
-// under the same descriptor keeps the connections waiting on it.
-TEST(PrevInstance, ANameLetGoIsAnsweredNoMore) {
+// A claim answers every connection waiting on its name, each of which then reads
+// the end; once it has let its name go, it answers nothing more: a socket opened
+// later under the same descriptor keeps the connections waiting on it.
+TEST(PrevInstance, ANameHeldIsAnsweredWholeAndOneLetGoNoMore) {
   int held = -1;
   const std::vector<int> before = Sockets();
   platform::sdl::NameClaim claim = platform::sdl::NameClaim::Claim(Program("let-go"), 1, 0);
@@ -297,8 +298,20 @@ TEST(PrevInstance, ANameLetGoIsAnsweredNoMore) {
   for (int fd : Sockets())
     if (std::find(before.begin(), before.end(), fd) == before.end()) held = fd;
   ASSERT_GE(held, 0);
-  claim.Release();
   socklen_t size;
+  const sockaddr_un name = Abstract(Program("let-go"), &size);
+  int copies[3];
+  for (int& copy : copies) {
+    copy = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(copy, reinterpret_cast<const sockaddr*>(&name), size), 0);
+  }
+  claim.Answer();
+  for (int copy : copies) {
+    char byte;
+    EXPECT_EQ(recv(copy, &byte, 1, MSG_DONTWAIT), 0) << "a connection was left waiting";
+    close(copy);
+  }
+  claim.Release();
   const sockaddr_un address = Abstract(Program("later"), &size);
   const int later = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
   ASSERT_EQ(bind(later, reinterpret_cast<const sockaddr*>(&address), size), 0);
