@@ -9,6 +9,7 @@
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -26,6 +27,11 @@ struct X11Frame::Shared {
   std::vector<XRectangle> clip;
   std::vector<XPoint> points;
   std::vector<XRectangle> squares;
+  std::vector<X11Frame::Point> grouped;
+  // The last put, until the server is known to have done it: its completion event,
+  // read by the event loop like any other, tells so.
+  unsigned long put_request = 0;
+  bool put_pending = false;
 };
 
 namespace {
@@ -48,6 +54,20 @@ int OnAttachError(Display* display, XErrorEvent* error) {
 bool OnThisMachine(Display* display) {
   const std::string_view name = DisplayString(display);
   return name.starts_with(':') || name.starts_with("unix:");
+}
+
+// Groups the points by colour, in the order they came within each: a counting sort
+// on the colour's bytes, lowest first, a pass over them each.
+void GroupByColour(std::vector<X11Frame::Point>& points, std::vector<X11Frame::Point>& scratch) {
+  scratch.resize(points.size());
+  for (int shift = 0; shift < 24; shift += 8) {
+    std::array<size_t, 257> start{};
+    for (const X11Frame::Point& p : points) ++start[((p.rgb >> shift) & 0xFF) + 1];
+    if (std::find(start.begin(), start.end(), points.size()) != start.end()) continue;  // one value: in order
+    for (size_t value = 0; value < 256; ++value) start[value + 1] += start[value];
+    for (const X11Frame::Point& p : points) scratch[start[(p.rgb >> shift) & 0xFF]++] = p;
+    points.swap(scratch);
+  }
 }
 
 }  // namespace
@@ -91,7 +111,12 @@ SDL_Surface* X11Frame::Surface() {
   if (refused_) return nullptr;
   int width, height;
   SDL_GetWindowSizeInPixels(window_, &width, &height);
-  if (surface_ && surface_->w == width && surface_->h == height) return surface_;
+  if (surface_ && surface_->w == width && surface_->h == height) {
+    Shared& s = *shared_;
+    if (s.put_pending && LastKnownRequestProcessed(s.display) < s.put_request) XSync(s.display, False);
+    s.put_pending = false;
+    return surface_;
+  }
   Free();
   refused_ = !Make(width, height);
   return surface_;
@@ -163,10 +188,12 @@ void X11Frame::Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& poin
       bottom = std::max(bottom, r.y + r.h);
     }
     XSetClipRectangles(s.display, s.gc, 0, 0, s.clip.data(), int(s.clip.size()), Unsorted);
+    s.put_request = NextRequest(s.display);
+    s.put_pending = true;
     XShmPutImage(s.display, s.window, s.gc, s.image, left, top, left, top, unsigned(right - left),
-                 unsigned(bottom - top), False);
+                 unsigned(bottom - top), True);
   }
-  std::sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.rgb < b.rgb; });
+  GroupByColour(points, s.grouped);
   for (size_t first = 0; first < points.size();) {
     size_t end = first;
     s.points.clear();
@@ -185,10 +212,7 @@ void X11Frame::Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& poin
       XFillRectangles(s.display, s.window, s.points_gc, s.squares.data(), int(s.squares.size()));
     first = end;
   }
-  if (put)
-    XSync(s.display, False);
-  else
-    XFlush(s.display);
+  XFlush(s.display);
 }
 
 }  // namespace platform::sdl

@@ -22,7 +22,8 @@ class X11Frame {
   X11Frame(const X11Frame&) = delete;
   X11Frame& operator=(const X11Frame&) = delete;
 
-  // The frame, of the window's size now: made anew, black, where the size changed.
+  // The frame, of the window's size now, to be drawn into: made anew, black, where
+  // the size changed, else once the server has done what was last sent from it.
   // Null where the server refused the memory; the frame is then of no further use.
   SDL_Surface* Surface();
   // A pixel of the window's to be made one colour, size x size from its place.
@@ -30,9 +31,10 @@ class X11Frame {
     int x, y;
     uint32_t rgb;  // 0xRRGGBB
   };
-  // Sends those parts of the frame to the window, and returns once the server has
-  // taken them, so that the frame may be drawn into again; then has the server draw
-  // the points (sorting them by colour), which the frame need not hold.
+  // Sends those parts of the frame to the window, then has the server draw the
+  // points (reordering them, grouped by colour), which the frame need not hold.
+  // Nothing is waited for: the server has long done the put by the next frame's
+  // Surface().
   void Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& points, int size);
 
  private:
