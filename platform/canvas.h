@@ -48,9 +48,8 @@ class Canvas {
     tiles_x_ = (width_px + kTileSize - 1) >> kTileShift;
     tiles_y_ = (height_px + kTileSize - 1) >> kTileShift;
     dirty_.assign(size_t(tiles_x_) * tiles_y_, 1);
-    log_.resize(kMostNoted);  // so that no set allocates
+    log_.resize(kMostNoted + 1);  // so that no set allocates
     noted_ = 0;
-    overflowed_ = false;
     changed_.clear();
     all_changed_ = true;
   }
@@ -69,8 +68,11 @@ class Canvas {
     const uint32_t at = uint32_t(px) * uint32_t(height_px_) + uint32_t(py);
     uint32_t& pixel = pixels_[at];
     // A pixel set since the changes were last taken has its top byte clear: the
-    // first set in a frame notes it, in the cache line the set touches anyway.
-    if (pixel & kSettled) Note(at, pixel);
+    // first set in a frame notes it, in the cache line the set touches anyway. Every
+    // set writes the next note; only a first set keeps it, with no branch to guess.
+    const uint32_t before = pixel;
+    log_[noted_] = {at, before};
+    noted_ = std::min(noted_ + (before >> 31), kMostNoted);
     pixel = ToArgb(colour) & ~kSettled;
   }
 
@@ -124,7 +126,8 @@ class Canvas {
   // Settles the points set since the changes were last taken: the pixels whose
   // colour is not what it was become the changed pixels, and their tiles dirty.
   void TakeChanges() {
-    for (size_t i = 0; i < noted_; ++i) {
+    const bool overflowed = noted_ == kMostNoted;
+    for (size_t i = 0; i < noted_ && !overflowed; ++i) {
       const Noted noted = log_[i];
       uint32_t& pixel = pixels_[noted.at];
       pixel |= kSettled;
@@ -134,13 +137,12 @@ class Canvas {
       dirty_[size_t(at.y >> kTileShift) * size_t(tiles_x_) + size_t(at.x >> kTileShift)] = 1;
     }
     noted_ = 0;
-    if (overflowed_) {
+    if (overflowed) {
       // Points set after the notes ran out were never noted: all of it is settled,
       // and all of it changed.
       for (uint32_t& pixel : pixels_) pixel |= kSettled;
       dirty_.assign(dirty_.size(), 1);
       all_changed_ = true;
-      overflowed_ = false;
     }
   }
   // Whether every pixel counts as changed: since a resize, or more points set in a
@@ -190,7 +192,8 @@ class Canvas {
 
  private:
   static constexpr uint32_t kSettled = 0xFF000000u;
-  // More pixels than ten passes over every dot can set.
+  // More pixels than ten passes over every dot can set; a frame that notes as many
+  // has set more than the notes hold. One more note is written, never kept.
   static constexpr size_t kMostNoted = size_t(1) << 16;
   struct Noted {
     uint32_t at;
@@ -198,12 +201,6 @@ class Canvas {
   };
 
   [[gnu::noinline]] void Trace(float x, float y, Colour colour) { trace_->push_back({x, y, colour}); }
-  void Note(uint32_t at, uint32_t before) {
-    if (noted_ < log_.size()) [[likely]]
-      log_[noted_++] = {at, before};
-    else
-      overflowed_ = true;
-  }
 
   // Column by column; 0xFFRRGGBB, or 0x00RRGGBB where set and not yet taken.
   using Pixels = std::vector<uint32_t, LargePageAllocator<uint32_t>>;
@@ -211,7 +208,7 @@ class Canvas {
   std::vector<Noted> log_;  // the first set of each pixel since the changes were taken
   size_t noted_ = 0;
   std::vector<At> changed_;
-  bool all_changed_ = false, overflowed_ = false;
+  bool all_changed_ = false;
   std::vector<uint16_t> dirty_;  // not a char type, so stores to it alias nothing else
   std::vector<TracedPoint>* trace_ = nullptr;
   int width_px_ = 0, height_px_ = 0;
