@@ -51,6 +51,7 @@ class Canvas {
     log_.resize(kMostNoted + 1);  // so that no set allocates
     noted_ = 0;
     changed_.clear();
+    last_changed_.clear();
     all_changed_ = true;
   }
 
@@ -157,8 +158,18 @@ class Canvas {
       dirty_.assign(dirty_.size(), 0);
     else
       for (const At at : changed_) dirty_[size_t(at.y >> kTileShift) * size_t(tiles_x_) + size_t(at.x >> kTileShift)] = 0;
+    changed_.swap(last_changed_);
     changed_.clear();
     all_changed_ = false;
+  }
+  // Reads again the pixels the last frame changed: those the dots stand on, which
+  // the next passes set first. After a wait they have left the cache; read here
+  // together, their misses overlap, where the passes would meet them one by one.
+  void Warm() {
+    uint32_t sum = 0;
+    for (const At at : last_changed_)
+      if (at.x < width_px_ && at.y < height_px_) sum += pixels_[size_t(at.x) * size_t(height_px_) + size_t(at.y)];
+    warmed_ = sum;
   }
 
   // Calls run(x, y, width, height), in pixels, for each run of dirty tiles along a
@@ -207,7 +218,8 @@ class Canvas {
   Pixels pixels_;
   std::vector<Noted> log_;  // the first set of each pixel since the changes were taken
   size_t noted_ = 0;
-  std::vector<At> changed_;
+  std::vector<At> changed_, last_changed_;
+  uint32_t warmed_ = 0;  // what Warm read, so that it is read
   bool all_changed_ = false;
   std::vector<uint16_t> dirty_;  // not a char type, so stores to it alias nothing else
   std::vector<TracedPoint>* trace_ = nullptr;

@@ -237,6 +237,7 @@ int16_t SdlWindow::DoEvents() {
     Compose(now);
     Present();
     WaitForRefresh();
+    canvas_.Warm();
   }
   return state_.EndStep();
 }

@@ -110,6 +110,7 @@ class Win32Window final : public Window {
   std::vector<std::unique_ptr<Win32Sprite>> sprites_;
   std::vector<Win32Sprite*> z_order_;
   std::vector<PixelRect> drawn_;  // where the banner and sprites were drawn last time, in 96-DPI pixels
+  std::vector<PixelRect> changed_;  // this frame's parts to show, kept so that no frame allocates
   struct Cover {
     HWND window;
     Monitor place;

@@ -405,6 +405,7 @@ int16_t Win32Window::DoEvents() {
   if (state_.loaded()) {
     Present();
     WaitForRefresh();
+    canvas_.Warm();
   }
   return state_.EndStep();
 }
@@ -419,7 +420,8 @@ void Win32Window::WaitForRefresh() {
 // The dirty runs of the canvas, then the banner and the sprites over them, then the
 // parts that changed onto the screen.
 void Win32Window::Present() {
-  std::vector<PixelRect> changed;
+  std::vector<PixelRect>& changed = changed_;
+  changed.clear();
   canvas_.TakeChanges();
   canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
