@@ -20,10 +20,13 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/sdl/sdl_x11_frame.h"
 
 namespace {
 
@@ -114,6 +117,19 @@ TEST_F(X11Roads, EachRendererNamedIsTaken) {
     EXPECT_STREQ(screen_->Road(), name);
     screen_.reset();
   }
+}
+
+// A frame's points go a colour at a time, the highest first and black last, each
+// colour's in the order they came.
+TEST(PointsByColour, BlackComesLastAndEachColoursPointsKeepTheirOrder) {
+  std::vector<platform::sdl::X11Frame::Point> points{{0, 0, 0},        {1, 0, 0x3C3C3C}, {2, 0, 0xC8643C},
+                                                     {3, 0, 0},        {4, 0, 0x3C3C3C}, {5, 0, 0x00003C}},
+      scratch;
+  platform::sdl::GroupByColour(points, scratch);
+  std::vector<std::pair<int, uint32_t>> sent;
+  for (const auto& p : points) sent.push_back({p.x, p.rgb});
+  EXPECT_EQ(sent, (std::vector<std::pair<int, uint32_t>>{
+                      {2, 0xC8643C}, {1, 0x3C3C3C}, {4, 0x3C3C3C}, {5, 0x00003C}, {0, 0}, {3, 0}}));
 }
 
 // The X server's process, from its lock file, as xvfb-run starts it here.

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace platform::sdl {
 
@@ -56,21 +57,20 @@ bool OnThisMachine(Display* display) {
   return name.starts_with(':') || name.starts_with("unix:");
 }
 
-// Groups the points by colour, in the order they came within each: a counting sort
-// on the colour's bytes, lowest first, a pass over them each.
+}  // namespace
+
+// A counting sort on the colour's bytes, lowest first.
 void GroupByColour(std::vector<X11Frame::Point>& points, std::vector<X11Frame::Point>& scratch) {
   scratch.resize(points.size());
   for (int shift = 0; shift < 24; shift += 8) {
-    std::array<size_t, 257> start{};
-    for (const X11Frame::Point& p : points) ++start[((p.rgb >> shift) & 0xFF) + 1];
+    std::array<size_t, 256> start{};
+    for (const X11Frame::Point& p : points) ++start[(p.rgb >> shift) & 0xFF];
     if (std::find(start.begin(), start.end(), points.size()) != start.end()) continue;  // one value: in order
-    for (size_t value = 0; value < 256; ++value) start[value + 1] += start[value];
+    for (size_t value = 256, at = 0; value-- > 0;) at += std::exchange(start[value], at);
     for (const X11Frame::Point& p : points) scratch[start[(p.rgb >> shift) & 0xFF]++] = p;
     points.swap(scratch);
   }
 }
-
-}  // namespace
 
 std::unique_ptr<X11Frame> X11Frame::For(SDL_Window* window) {
   SDL_SysWMinfo info;

@@ -49,4 +49,10 @@ class X11Frame {
   bool refused_ = false;
 };
 
+// Groups points by colour, in the order they came within each, the colours from the
+// highest down: black comes last, so that the pixel a falling dot left goes black
+// only once the one it reached has its colour, and no dot is missing from the screen
+// between two requests. scratch is room to work in.
+void GroupByColour(std::vector<X11Frame::Point>& points, std::vector<X11Frame::Point>& scratch);
+
 }  // namespace platform::sdl
