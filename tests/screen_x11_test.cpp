@@ -49,8 +49,8 @@ class X11Roads : public ::testing::Test {
   }
 
   // Sets a point in each of the canvas's 64 x 48 pixels but one, of two colours in
-  // turn that differ only above their lowest byte, and presents; true where the server shows them and took them as a request
-  // or two for each colour.
+  // turn that differ only above their lowest byte, and presents; true where the
+  // server shows them and took them as a request or two for each colour.
   bool DrawsOnTheSurface() {
     platform::Canvas canvas;
     canvas.Resize(64, 48, platform::ToArgb(platform::kBlack));
@@ -61,24 +61,33 @@ class X11Roads : public ::testing::Test {
         if (x != 3 || y != 4)
           canvas.PSet(float(x * platform::kTwipsPerPixel), float(y * platform::kTwipsPerPixel),
                       (x + y) % 2 ? platform::RGB(60, 60, 60) : platform::RGB(200, 100, 60));
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window_, &info)) return false;
-    Display* display = info.info.x11.display;
+    Display* display = Info().info.x11.display;
     const unsigned long before = XNextRequest(display);
     screen_->DrawCanvas(canvas);
     screen_->Present();
     const unsigned long requests = XNextRequest(display) - before;
     EXPECT_LE(requests, 5u);
-    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, 64, 48, AllPlanes, ZPixmap);
-    if (!image) return false;
-    const unsigned long grey = XGetPixel(image, 63, 46) & 0xFFFFFF, light = XGetPixel(image, 63, 47) & 0xFFFFFF;
-    const unsigned long left = XGetPixel(image, 3, 4) & 0xFFFFFF;
-    XDestroyImage(image);
+    const uint32_t grey = Shown(63, 46), light = Shown(63, 47), left = Shown(3, 4);
     EXPECT_EQ(left, 0u);
     EXPECT_EQ(grey, 0x3C3C3Cu);
     EXPECT_EQ(light, 0xC8643Cu);
     return grey == 0x3C3C3C && light == 0xC8643C && left == 0 && requests <= 5;
+  }
+
+  SDL_SysWMinfo Info() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    EXPECT_TRUE(SDL_GetWindowWMInfo(window_, &info));
+    return info;
+  }
+  // The colour the server shows at (x, y) of the window, 0xRRGGBB.
+  uint32_t Shown(int x, int y) {
+    const SDL_SysWMinfo info = Info();
+    XImage* image = XGetImage(info.info.x11.display, info.info.x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0xFF000000u;
+    const uint32_t rgb = uint32_t(XGetPixel(image, 0, 0) & 0xFFFFFF);
+    XDestroyImage(image);
+    return rgb;
   }
 
   SDL_Window* window_ = nullptr;
@@ -169,13 +178,7 @@ TEST_F(X11Roads, AFrameIsNotDrawnIntoWhileTheServerMayStillBeReadingIt) {
   kill(server, SIGCONT);
   next.join();
   EXPECT_FALSE(drawn_while_stopped) << "a frame was drawn into while the server had yet to take it";
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  ASSERT_TRUE(SDL_GetWindowWMInfo(window_, &info));
-  XImage* image = XGetImage(info.info.x11.display, info.info.x11.window, 10, 10, 1, 1, AllPlanes, ZPixmap);
-  ASSERT_NE(image, nullptr);
-  EXPECT_EQ(XGetPixel(image, 0, 0) & 0xFFFFFF, 0x0000FFu);
-  XDestroyImage(image);
+  EXPECT_EQ(Shown(10, 10), 0x0000FFu);
 }
 
 }  // namespace

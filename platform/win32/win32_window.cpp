@@ -420,13 +420,12 @@ void Win32Window::WaitForRefresh() {
 // The dirty runs of the canvas, then the banner and the sprites over them, then the
 // parts that changed onto the screen.
 void Win32Window::Present() {
-  std::vector<PixelRect>& changed = changed_;
-  changed.clear();
+  changed_.clear();
   canvas_.TakeChanges();
-  canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed.push_back({x, y, x + w, y + h}); });
+  canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed_.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
-  changed.insert(changed.end(), drawn_.begin(), drawn_.end());
-  for (const PixelRect& r : changed) CopyCanvas(bits_, canvas_, r, k_);
+  changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
+  for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
   drawn_.clear();
   GdiFlush();
   label_->Draw(memory_dc_, k_);
@@ -437,9 +436,9 @@ void Win32Window::Present() {
     s->Draw(bits_, k_, now);
     drawn_.push_back(s->Pixels());
   }
-  changed.insert(changed.end(), drawn_.begin(), drawn_.end());
+  changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
   HDC dc = GetDC(hwnd_);
-  for (const PixelRect& raw : changed) {
+  for (const PixelRect& raw : changed_) {
     const PixelRect r = Scaled(raw, k_).Clip(bits_.width, bits_.height);
     if (!r.Empty()) BitBlt(dc, r.left, r.top, r.Width(), r.Height(), memory_dc_, r.left, r.top, SRCCOPY);
   }
