@@ -76,8 +76,14 @@ Screen::Screen(SDL_Window* window, DisplayFacts facts, int scale) : window_(wind
   switch (ChooseRoad(facts)) {
     case Road::kRenderer:
       // A GL renderer waits for the refresh, as the GPU road does.
-      started = StartRenderer(IsGlRenderer(facts.render_driver) ? SDL_RENDERER_PRESENTVSYNC : 0,
-                              facts.render_driver);
+      if (IsGlRenderer(facts.render_driver)) {
+        started = StartRenderer(SDL_RENDERER_PRESENTVSYNC, facts.render_driver);
+      } else {
+        // SDL's software renderer draws into the window's surface. SDL would make
+        // that a GL texture, and a software GL spends seconds over a window that a
+        // host has destroyed: the display's own surface is taken where there is one.
+        started = StartSurfaceRenderer(facts.render_driver);
+      }
       if (!started)
         std::fprintf(stderr, "the renderer SDL_RENDER_DRIVER=%s names: %s; drawing without it\n",
                      facts.render_driver.c_str(), SDL_GetError());
@@ -116,6 +122,13 @@ bool Screen::StartRenderer(uint32_t flags, std::string_view name) {
   }
   renderer_ = SDL_CreateRenderer(window_, index, flags);
   return renderer_ != nullptr;
+}
+
+bool Screen::StartSurfaceRenderer(std::string_view name) {
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (StartRenderer(0, name)) return true;
+  SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  return StartRenderer(0, name);
 }
 
 bool Screen::StartSurface() {

@@ -105,12 +105,13 @@ def gl_drivers(pid):
 
 def assert_road(pid):
     """Fails where the program at pid is not on the road under test, as far as its
-    libraries tell: a GL renderer has a GL driver loaded, the surface has none."""
+    libraries tell: a GL renderer has a GL driver loaded; the surface, and SDL's
+    software renderer drawing into it, have none."""
     drivers = gl_drivers(pid)
     if ROAD.startswith("opengl") and not drivers:
         raise AssertionError("on the road %s, but no GL driver is loaded" % ROAD)
-    if ROAD == "surface" and drivers:
-        raise AssertionError("on the surface road, but GL is loaded: %s" % sorted(drivers))
+    if ROAD in ("surface", "software") and drivers:
+        raise AssertionError("on the %s road, but GL is loaded: %s" % (ROAD, sorted(drivers)))
 
 
 def lock_holder(number):
