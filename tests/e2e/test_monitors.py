@@ -76,10 +76,13 @@ class Monitors(unittest.TestCase):
         self.assertTrue(any(coloured(shot.pixel(x0 + x, y0 + y)) for shot in shots
                             for y in range(top, top + height) for x in range(left, min(w, left + width))),
                         name + ": no banner at the primary's top left")
+        # Grey pixels on a grid of every third pixel: about one dot in nine falls on
+        # it, so the best of the shots is taken, not one that may fall short by chance.
+        dots = max(sum(1 for y in range(y0, y0 + h, 3) for x in range(x0, x0 + w, 3)
+                       if shot.pixel(x, y)[0] == shot.pixel(x, y)[1] == shot.pixel(x, y)[2] >= 20)
+                   for shot in shots)
+        self.assertGreater(dots, 20, name + ": no dots on the primary")
         shot = shots[-1]
-        dots = [1 for y in range(y0, y0 + h, 3) for x in range(x0, x0 + w, 3)
-                if shot.pixel(x, y)[0] == shot.pixel(x, y)[1] == shot.pixel(x, y)[2] >= 20]
-        self.assertGreater(len(dots), 20, name + ": no dots on the primary")
         # The walkers go along the primary's own bottom edge.
         walkers = [1 for y in range(y0 + h - 300, y0 + h) for x in range(x0, x0 + w, 2)
                    if shot.pixel(x, y) != (0, 0, 0) and not (shot.pixel(x, y)[0] == shot.pixel(x, y)[1]
