@@ -42,6 +42,18 @@ DisplayFacts FactsOf(SDL_Window* window) {
   return facts;
 }
 
+// The window's surface is the display's own memory (on X11, shared with the server),
+// never a texture SDL would present through GL: a software GL costs a core, and
+// spends seconds over a window that a host has destroyed. Where the display gives
+// the window no surface of its own, start fails and SDL's choice is left as it was.
+template <typename Start>
+bool OnDisplaysOwnSurface(Start start) {
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (start()) return true;
+  SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  return false;
+}
+
 }  // namespace
 
 // --- pictures ---
@@ -79,10 +91,11 @@ Screen::Screen(SDL_Window* window, DisplayFacts facts, int scale) : window_(wind
       if (IsGlRenderer(facts.render_driver)) {
         started = StartRenderer(SDL_RENDERER_PRESENTVSYNC, facts.render_driver);
       } else {
-        // SDL's software renderer draws into the window's surface. SDL would make
-        // that a GL texture, and a software GL spends seconds over a window that a
-        // host has destroyed: the display's own surface is taken where there is one.
-        started = StartSurfaceRenderer(facts.render_driver);
+        // SDL's software renderer draws into the window's surface, which X11 gives
+        // every window; SDL decides only once whether a surface may be a texture.
+        const std::string_view name = facts.render_driver;
+        started = facts.video_driver == "x11" ? OnDisplaysOwnSurface([&] { return StartRenderer(0, name); })
+                                              : StartRenderer(0, name);
       }
       if (!started)
         std::fprintf(stderr, "the renderer SDL_RENDER_DRIVER=%s names: %s; drawing without it\n",
@@ -124,21 +137,11 @@ bool Screen::StartRenderer(uint32_t flags, std::string_view name) {
   return renderer_ != nullptr;
 }
 
-bool Screen::StartSurfaceRenderer(std::string_view name) {
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (StartRenderer(0, name)) return true;
-  SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
-  return StartRenderer(0, name);
-}
-
 bool Screen::StartSurface() {
-  // The surface must be the display's own memory (shared with the X server), not a
-  // texture that SDL would present through OpenGL.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  x11_frame_ = X11Frame::For(window_);
-  if (Frame()) return true;
-  SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
-  return false;
+  return OnDisplaysOwnSurface([this] {
+    x11_frame_ = X11Frame::For(window_);
+    return Frame() != nullptr;
+  });
 }
 
 Screen::~Screen() {

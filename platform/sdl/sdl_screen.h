@@ -89,9 +89,6 @@ class Screen {
  private:
   // The renderer named, or the display's first that takes flags where none is.
   bool StartRenderer(uint32_t flags, std::string_view name = {});
-  // A renderer that draws into the window's surface (SDL's software one), on the
-  // display's own surface where it offers one.
-  bool StartSurfaceRenderer(std::string_view name);
   bool StartSurface();
   void DrawCanvasOnRenderer(Canvas& canvas);
   void DrawCanvasOnSurface(Canvas& canvas);
