@@ -157,9 +157,8 @@ TEST_P(LargePages, AllOfItIsTheCallersAndALargeOneLiesOnLargePages) {
   const size_t n = GetParam();
   platform::LargePageAllocator<uint32_t> allocator;
   uint32_t* p = allocator.allocate(n);
-  p[0] = 1;
+  p[0] = 1;  // the first and last elements are writable
   p[n - 1] = 2;
-  EXPECT_EQ(p[0] + p[n - 1], 3u);
   constexpr uintptr_t kLarge = uintptr_t(2) << 20;
   if (n * sizeof(uint32_t) < kLarge) return allocator.deallocate(p, n);
   EXPECT_EQ(uintptr_t(p) % kLarge, 0u);

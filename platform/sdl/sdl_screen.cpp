@@ -45,7 +45,8 @@ DisplayFacts FactsOf(SDL_Window* window) {
 // The window's surface is the display's own memory (on X11, shared with the server),
 // never a texture SDL would present through GL: a software GL costs a core, and
 // spends seconds over a window that a host has destroyed. Where the display gives
-// the window no surface of its own, start fails and SDL's choice is left as it was.
+// the window no surface of its own, start fails; SDL decides only once whether a
+// surface may be a texture, so none is made for what starts after.
 template <typename Start>
 bool OnDisplaysOwnSurface(Start start) {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -92,7 +93,7 @@ Screen::Screen(SDL_Window* window, DisplayFacts facts, int scale) : window_(wind
         started = StartRenderer(SDL_RENDERER_PRESENTVSYNC, facts.render_driver);
       } else {
         // SDL's software renderer draws into the window's surface, which X11 gives
-        // every window; SDL decides only once whether a surface may be a texture.
+        // every window; elsewhere it is left to SDL to make one.
         const std::string_view name = facts.render_driver;
         started = facts.video_driver == "x11" ? OnDisplaysOwnSurface([&] { return StartRenderer(0, name); })
                                               : StartRenderer(0, name);
