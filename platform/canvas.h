@@ -162,13 +162,18 @@ class Canvas {
     changed_.clear();
     all_changed_ = false;
   }
-  // Reads again the pixels the last frame changed: those the dots stand on, which
-  // the next passes set first. After a wait they have left the cache; read here
-  // together, their misses overlap, where the passes would meet them one by one.
+  // Reads again the pixels the last frame changed, those the dots stand on, and the
+  // cache lines below them in their columns, into which the dots fall next. After a
+  // wait they have left the cache; read here together, their misses overlap, where
+  // the passes would meet them one by one.
   void Warm() {
     uint32_t sum = 0;
-    for (const At at : last_changed_)
-      if (at.x < width_px_ && at.y < height_px_) sum += pixels_[size_t(at.x) * size_t(height_px_) + size_t(at.y)];
+    for (const At at : last_changed_) {
+      if (at.x >= width_px_ || at.y >= height_px_) continue;
+      const uint32_t* column = pixels_.data() + size_t(at.x) * size_t(height_px_);
+      const int end = std::min(at.y + kFallsInAFrame, height_px_);
+      for (int y = at.y; y < end; y += kPixelsPerLine) sum += column[y];
+    }
     warmed_ = sum;
   }
 
@@ -203,6 +208,10 @@ class Canvas {
 
  private:
   static constexpr uint32_t kSettled = 0xFF000000u;
+  static constexpr int kPixelsPerLine = 64 / sizeof(uint32_t);
+  // Farther than the fastest dot falls in ten passes (37 pixels), from anywhere in
+  // its cache line.
+  static constexpr int kFallsInAFrame = 4 * kPixelsPerLine;
   // More pixels than ten passes over every dot can set; a frame that notes as many
   // has set more than the notes hold. One more note is written, never kept.
   static constexpr size_t kMostNoted = size_t(1) << 16;
