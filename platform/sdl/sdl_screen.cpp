@@ -294,15 +294,22 @@ void Screen::Present() {
       if (now) Redraw(now->target);
     }
     // A changed pixel shows where no fill hides it; one under a picture is drawn
-    // anew with it.
+    // anew with it. Most lie in rows that nothing is drawn over.
+    rows_with_ops_.assign(size_t(canvas_->HeightPx()), 0);
+    for (const Op& op : ops_) {
+      const int top = std::clamp(op.target.y, 0, canvas_->HeightPx());
+      const int bottom = std::clamp(op.target.y + op.target.h, top, canvas_->HeightPx());
+      std::fill(rows_with_ops_.begin() + top, rows_with_ops_.begin() + bottom, 1);
+    }
     for (const Canvas::At at : changed_) {
       bool hidden = false, under_picture = false;
-      for (const Op& op : ops_) {
-        const SDL_Rect& t = op.target;
-        if (at.x < t.x || at.y < t.y || at.x >= t.x + t.w || at.y >= t.y + t.h) continue;
-        hidden = hidden || !op.picture;
-        under_picture = under_picture || op.picture;
-      }
+      if (rows_with_ops_[size_t(at.y)])
+        for (const Op& op : ops_) {
+          const SDL_Rect& t = op.target;
+          if (at.x < t.x || at.y < t.y || at.x >= t.x + t.w || at.y >= t.y + t.h) continue;
+          hidden = hidden || !op.picture;
+          under_picture = under_picture || op.picture;
+        }
       if (hidden) continue;
       if (under_picture)
         Redraw({at.x, at.y, 1, 1});

@@ -132,6 +132,7 @@ class Screen {
   std::vector<SDL_Rect> redrawn_;  // the parts drawn anew this frame, canvas and controls
   std::vector<SDL_Rect> sent_;     // this frame's rectangles to send, in the display's pixels
   std::vector<X11Frame::Point> points_;  // and its single pixels, where the X server draws them
+  std::vector<uint8_t> rows_with_ops_;    // the canvas rows that something this frame draws over
 };
 
 }  // namespace platform::sdl
