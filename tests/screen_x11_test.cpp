@@ -131,14 +131,27 @@ TEST_F(X11Roads, EachRendererNamedIsTaken) {
 // A frame's points go a colour at a time, the highest first and black last, each
 // colour's in the order they came.
 TEST(PointsByColour, BlackComesLastAndEachColoursPointsKeepTheirOrder) {
-  std::vector<platform::sdl::X11Frame::Point> points{{0, 0, 0},        {1, 0, 0x3C3C3C}, {2, 0, 0xC8643C},
-                                                     {3, 0, 0},        {4, 0, 0x3C3C3C}, {5, 0, 0x00003C}},
-      scratch;
-  platform::sdl::GroupByColour(points, scratch);
-  std::vector<std::pair<int, uint32_t>> sent;
-  for (const auto& p : points) sent.push_back({p.x, p.rgb});
-  EXPECT_EQ(sent, (std::vector<std::pair<int, uint32_t>>{
-                      {2, 0xC8643C}, {1, 0x3C3C3C}, {4, 0x3C3C3C}, {5, 0x00003C}, {0, 0}, {3, 0}}));
+  using Sent = std::vector<std::pair<int, uint32_t>>;
+  const struct {
+    std::vector<uint32_t> colours;  // of the points 0, 1, 2, ...
+    Sent sent;
+  } cases[] = {
+      // Colours that share their lowest byte.
+      {{0, 0x3C3C3C, 0xC8643C, 0, 0x3C3C3C, 0x00003C},
+       {{2, 0xC8643C}, {1, 0x3C3C3C}, {4, 0x3C3C3C}, {5, 0x00003C}, {0, 0}, {3, 0}}},
+      // Greys, as the dots are.
+      {{0x101010, 0, 0x0F0F0F, 0x202020, 0x101010}, {{3, 0x202020}, {0, 0x101010}, {4, 0x101010}, {2, 0x0F0F0F}, {1, 0}}},
+      // Colours whose two lower bytes are equal, the highest not.
+      {{0x003C3C, 0x3C3C3C, 0x013C3C}, {{1, 0x3C3C3C}, {2, 0x013C3C}, {0, 0x003C3C}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<platform::sdl::X11Frame::Point> points, scratch;
+    for (size_t i = 0; i < c.colours.size(); ++i) points.push_back({int(i), 0, c.colours[i]});
+    platform::sdl::GroupByColour(points, scratch);
+    Sent sent;
+    for (const auto& p : points) sent.push_back({p.x, p.rgb});
+    EXPECT_EQ(sent, c.sent);
+  }
 }
 
 // The X server's process, from its lock file, as xvfb-run starts it here.
