@@ -2,7 +2,7 @@
 // software rasteriser): a GPU road that finds a software GL in its context gives way
 // to the window's surface on X11, keeps its renderer on Wayland, and a renderer named
 // that does not exist gives way too. The surface road sends the pixels that changed
-// in a frame to the server as a request or two for each colour, however many, and
+// in a frame to the server as a request or two for each bit of their colours, and
 // draws into its frame only once the server has taken it.
 #include <gtest/gtest.h>
 
@@ -49,29 +49,37 @@ class X11Roads : public ::testing::Test {
   }
 
   // Sets a point in each of the canvas's 64 x 48 pixels but one, of two colours in
-  // turn that differ only above their lowest byte, and presents; true where the
-  // server shows them and took them as a request or two for each colour.
+  // turn, and presents; then the same with the colours swapped, so that each point
+  // loses bits its colour had. True where the server shows them each time and took
+  // them as the points going black, then a colour and its points for each of the ten
+  // weights and patterns of the colours' bits, after at most a wait for the last put.
   bool DrawsOnTheSurface() {
+    constexpr uint32_t kColours[] = {0x3C3C3C, 0xC8643C};  // as shown, 0xRRGGBB
+    constexpr platform::Colour kSet[] = {platform::RGB(60, 60, 60), platform::RGB(200, 100, 60)};
     platform::Canvas canvas;
     canvas.Resize(64, 48, platform::ToArgb(platform::kBlack));
     screen_->DrawCanvas(canvas);
     screen_->Present();
-    for (int y = 0; y < 48; ++y)
-      for (int x = 0; x < 64; ++x)
-        if (x != 3 || y != 4)
-          canvas.PSet(float(x * platform::kTwipsPerPixel), float(y * platform::kTwipsPerPixel),
-                      (x + y) % 2 ? platform::RGB(60, 60, 60) : platform::RGB(200, 100, 60));
-    Display* display = Info().info.x11.display;
-    const unsigned long before = XNextRequest(display);
-    screen_->DrawCanvas(canvas);
-    screen_->Present();
-    const unsigned long requests = XNextRequest(display) - before;
-    EXPECT_LE(requests, 5u);
-    const uint32_t grey = Shown(63, 46), light = Shown(63, 47), left = Shown(3, 4);
-    EXPECT_EQ(left, 0u);
-    EXPECT_EQ(grey, 0x3C3C3Cu);
-    EXPECT_EQ(light, 0xC8643Cu);
-    return grey == 0x3C3C3C && light == 0xC8643C && left == 0 && requests <= 5;
+    bool right = true;
+    for (int swap = 0; swap < 2; ++swap) {
+      for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+          if (x != 3 || y != 4)
+            canvas.PSet(float(x * platform::kTwipsPerPixel), float(y * platform::kTwipsPerPixel),
+                        kSet[(x + y + swap) % 2]);
+      Display* display = Info().info.x11.display;
+      const unsigned long before = XNextRequest(display);
+      screen_->DrawCanvas(canvas);
+      screen_->Present();
+      const unsigned long requests = XNextRequest(display) - before;
+      EXPECT_LE(requests, 1u + 1 + 2 * 10);
+      const uint32_t odd = Shown(63, 46), even = Shown(63, 47), left = Shown(3, 4);
+      EXPECT_EQ(left, 0u);
+      EXPECT_EQ(odd, kColours[1 - swap]);
+      EXPECT_EQ(even, kColours[swap]);
+      right = right && odd == kColours[1 - swap] && even == kColours[swap] && left == 0 && requests <= 22;
+    }
+    return right;
   }
 
   SDL_SysWMinfo Info() {
@@ -128,29 +136,41 @@ TEST_F(X11Roads, EachRendererNamedIsTaken) {
   }
 }
 
-// A frame's points go a colour at a time, the highest first and black last, each
-// colour's in the order they came.
-TEST(PointsByColour, BlackComesLastAndEachColoursPointsKeepTheirOrder) {
-  using Sent = std::vector<std::pair<int, uint32_t>>;
+// A frame's points, drawn as the server would: whatever each showed before, each
+// ends its colour; the points to be black go black only after every other draw; and
+// the dots' greys take a draw for each bit of grey.
+TEST(PointDraws, EachPointEndsItsColourAndBlackGoesLast) {
   const struct {
     std::vector<uint32_t> colours;  // of the points 0, 1, 2, ...
-    Sent sent;
+    size_t draws;
   } cases[] = {
-      // Colours that share their lowest byte.
-      {{0, 0x3C3C3C, 0xC8643C, 0, 0x3C3C3C, 0x00003C},
-       {{2, 0xC8643C}, {1, 0x3C3C3C}, {4, 0x3C3C3C}, {5, 0x00003C}, {0, 0}, {3, 0}}},
-      // Greys, as the dots are.
-      {{0x101010, 0, 0x0F0F0F, 0x202020, 0x101010}, {{3, 0x202020}, {0, 0x101010}, {4, 0x101010}, {2, 0x0F0F0F}, {1, 0}}},
-      // Colours whose two lower bytes are equal, the highest not.
-      {{0x003C3C, 0x3C3C3C, 0x013C3C}, {{1, 0x3C3C3C}, {2, 0x013C3C}, {0, 0x003C3C}}},
+      // Four bits of grey, six of 0xC8643C's weights, three more of blue alone.
+      {{0x3C3C3C, 0, 0xC8643C, 0x00003C, 0x3C3C3C}, 1 + 4 + 6 + 3 + 1},
+      // Greys take seven draws for their seven bits, as blues of the same bits do.
+      {{0x3C, 0xFF, 0x96, 0xDC, 0x3C3C3C, 0x969696, 0xDCDCDC, 0}, 1 + 8 + 7 + 1},
+      {{0x010000, 0x000100, 0x000001, 0x800000, 0x008000, 0x000080}, 1 + 6},
+      {{0, 0}, 1},
   };
   for (const auto& c : cases) {
-    std::vector<platform::sdl::X11Frame::Point> points, scratch;
+    std::vector<platform::sdl::X11Frame::Point> points;
     for (size_t i = 0; i < c.colours.size(); ++i) points.push_back({int(i), 0, c.colours[i]});
-    platform::sdl::GroupByColour(points, scratch);
-    Sent sent;
-    for (const auto& p : points) sent.push_back({p.x, p.rgb});
-    EXPECT_EQ(sent, c.sent);
+    platform::sdl::PointDraws draws;
+    draws.Take(points);
+    for (const uint32_t before : {0x000000u, 0xFFFFFFu, 0x5A5A5Au}) {
+      std::vector<uint32_t> shown(points.size(), before);
+      size_t count = 0;
+      bool black_drawn = false;
+      draws.ForEach([&](bool or_in, uint32_t rgb, const std::vector<platform::sdl::X11Frame::Point>& group) {
+        ++count;
+        EXPECT_FALSE(black_drawn) << "a draw after the points went black";
+        for (const auto& p : group) {
+          shown[size_t(p.x)] = or_in ? shown[size_t(p.x)] | rgb : rgb;
+          black_drawn = black_drawn || (!or_in && c.colours[size_t(p.x)] == 0);
+        }
+      });
+      EXPECT_EQ(shown, c.colours) << "shown before: " << before;
+      EXPECT_EQ(count, c.draws);
+    }
   }
 }
 

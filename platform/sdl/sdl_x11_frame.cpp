@@ -9,7 +9,6 @@
 #include <sys/shm.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -22,13 +21,14 @@ struct X11Frame::Shared {
   Visual* visual = nullptr;
   int depth = 0;
   GC gc = nullptr;         // clipped to what is sent of the frame
-  GC points_gc = nullptr;  // unclipped, its colour the points'
+  GC black_gc = nullptr;   // unclipped, black
+  GC or_gc = nullptr;      // unclipped, or-ing its colour in
   XImage* image = nullptr;
   XShmSegmentInfo segment{};
   std::vector<XRectangle> clip;
   std::vector<XPoint> points;
   std::vector<XRectangle> squares;
-  std::vector<X11Frame::Point> grouped;
+  PointDraws draws;
   // The last put, until the server is known to have done it: its completion event,
   // read by the event loop like any other, tells so.
   unsigned long put_request = 0;
@@ -59,21 +59,18 @@ bool OnThisMachine(Display* display) {
 
 }  // namespace
 
-// A counting sort on the colour's bytes, lowest first. A byte that equals the one
-// below it in every point orders nothing more: the dots' greys take one pass.
-void GroupByColour(std::vector<X11Frame::Point>& points, std::vector<X11Frame::Point>& scratch) {
-  scratch.resize(points.size());
-  for (int shift = 0; shift < 24; shift += 8) {
-    if (shift > 0 && std::all_of(points.begin(), points.end(), [shift](const X11Frame::Point& p) {
-          return ((p.rgb >> shift) & 0xFF) == ((p.rgb >> (shift - 8)) & 0xFF);
-        }))
+void PointDraws::Take(const std::vector<X11Frame::Point>& points) {
+  lit_.clear();
+  black_.clear();
+  for (std::vector<X11Frame::Point>& group : bits_) group.clear();
+  for (const X11Frame::Point& p : points) {
+    if (p.rgb == 0) {
+      black_.push_back(p);
       continue;
-    std::array<size_t, 256> start{};
-    for (const X11Frame::Point& p : points) ++start[(p.rgb >> shift) & 0xFF];
-    if (std::find(start.begin(), start.end(), points.size()) != start.end()) continue;  // one value: in order
-    for (size_t value = 256, at = 0; value-- > 0;) at += std::exchange(start[value], at);
-    for (const X11Frame::Point& p : points) scratch[start[(p.rgb >> shift) & 0xFF]++] = p;
-    points.swap(scratch);
+    }
+    lit_.push_back(p);
+    for (int weight = 0; weight < 8; ++weight)
+      if (const uint32_t pattern = (p.rgb >> weight) & 0x010101) bits_[Group(weight, pattern)].push_back(p);
   }
 }
 
@@ -100,7 +97,9 @@ std::unique_ptr<X11Frame> X11Frame::For(SDL_Window* window) {
   shared->visual = attributes.visual;
   shared->depth = attributes.depth;
   shared->gc = XCreateGC(display, id, GCGraphicsExposures, &values);
-  shared->points_gc = XCreateGC(display, id, GCGraphicsExposures, &values);
+  shared->black_gc = XCreateGC(display, id, GCGraphicsExposures | GCForeground, &values);
+  values.function = GXor;
+  shared->or_gc = XCreateGC(display, id, GCGraphicsExposures | GCFunction, &values);
   return std::unique_ptr<X11Frame>(new X11Frame(window, std::move(shared)));
 }
 
@@ -109,7 +108,8 @@ X11Frame::X11Frame(SDL_Window* window, std::unique_ptr<Shared> shared) : window_
 X11Frame::~X11Frame() {
   Free();
   XFreeGC(shared_->display, shared_->gc);
-  XFreeGC(shared_->display, shared_->points_gc);
+  XFreeGC(shared_->display, shared_->black_gc);
+  XFreeGC(shared_->display, shared_->or_gc);
 }
 
 SDL_Surface* X11Frame::Surface() {
@@ -179,7 +179,7 @@ void X11Frame::Free() {
   }
 }
 
-void X11Frame::Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& points, int size) {
+void X11Frame::Send(const std::vector<SDL_Rect>& rects, const std::vector<Point>& points, int size) {
   Shared& s = *shared_;
   const bool put = !rects.empty() && surface_;
   if (put) {
@@ -198,25 +198,21 @@ void X11Frame::Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& poin
     XShmPutImage(s.display, s.window, s.gc, s.image, left, top, left, top, unsigned(right - left),
                  unsigned(bottom - top), True);
   }
-  GroupByColour(points, s.grouped);
-  for (size_t first = 0; first < points.size();) {
-    size_t end = first;
-    s.points.clear();
-    s.squares.clear();
-    for (; end < points.size() && points[end].rgb == points[first].rgb; ++end) {
-      const Point& p = points[end];
-      if (size == 1)
-        s.points.push_back({short(p.x), short(p.y)});
-      else
-        s.squares.push_back({short(p.x), short(p.y), static_cast<unsigned short>(size), static_cast<unsigned short>(size)});
+  s.draws.Take(points);
+  s.draws.ForEach([&s, size](bool or_in, uint32_t rgb, const std::vector<Point>& group) {
+    const GC gc = or_in ? s.or_gc : s.black_gc;
+    if (or_in) XSetForeground(s.display, gc, rgb);
+    if (size == 1) {
+      s.points.clear();
+      for (const Point& p : group) s.points.push_back({short(p.x), short(p.y)});
+      XDrawPoints(s.display, s.window, gc, s.points.data(), int(s.points.size()), CoordModeOrigin);
+      return;
     }
-    XSetForeground(s.display, s.points_gc, points[first].rgb);
-    if (size == 1)
-      XDrawPoints(s.display, s.window, s.points_gc, s.points.data(), int(s.points.size()), CoordModeOrigin);
-    else
-      XFillRectangles(s.display, s.window, s.points_gc, s.squares.data(), int(s.squares.size()));
-    first = end;
-  }
+    s.squares.clear();
+    for (const Point& p : group)
+      s.squares.push_back({short(p.x), short(p.y), static_cast<unsigned short>(size), static_cast<unsigned short>(size)});
+    XFillRectangles(s.display, s.window, gc, s.squares.data(), int(s.squares.size()));
+  });
   XFlush(s.display);
 }
 

@@ -1,13 +1,15 @@
 // The surface road's frame on a local X server: the window's pixels in memory shared
 // with the server, sent as one request for any number of rectangles, each a clip
 // rectangle of one put of their bounding box; and single pixels drawn by the server
-// itself, a request for each colour. SDL's own frame sends a request for each
-// rectangle, and a frame of falling dots changes hundreds of single pixels, each on
-// a page of its own of the frame.
+// itself, a request or two for each bit of their colours. SDL's own frame sends a
+// request for each rectangle, and a frame of falling dots changes hundreds of single
+// pixels, each on a page of its own of the frame.
 #pragma once
 
 #include <SDL.h>
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -32,10 +34,9 @@ class X11Frame {
     uint32_t rgb;  // 0xRRGGBB
   };
   // Sends those parts of the frame to the window, then has the server draw the
-  // points (reordering them, grouped by colour), which the frame need not hold.
-  // Nothing is waited for: the server has long done the put by the next frame's
-  // Surface().
-  void Send(const std::vector<SDL_Rect>& rects, std::vector<Point>& points, int size);
+  // points, which the frame need not hold. Nothing is waited for: the server has long
+  // done the put by the next frame's Surface().
+  void Send(const std::vector<SDL_Rect>& rects, const std::vector<Point>& points, int size);
 
  private:
   struct Shared;
@@ -49,10 +50,38 @@ class X11Frame {
   bool refused_ = false;
 };
 
-// Groups points by colour, in the order they came within each, the colours from the
-// highest down: black comes last, so that the pixel a falling dot left goes black
-// only once the one it reached has its colour, and no dot is missing from the screen
-// between two requests. scratch is room to work in.
-void GroupByColour(std::vector<X11Frame::Point>& points, std::vector<X11Frame::Point>& scratch);
+// The draws that give a frame's points their colours, a request each. The server
+// spends far more on a request than on the points in it, and the dots have a hundred
+// greys but eight bits of grey: so the points that are to have a colour first go
+// black, then have the bits of their colours or-ed in, those of one weight and one
+// pattern of red, green and blue at a time. The points that are to be black go black
+// last, so that the pixel a falling dot left goes black only once the one it reached
+// has its colour, and no dot is missing from the screen between two requests.
+class PointDraws {
+ public:
+  void Take(const std::vector<X11Frame::Point>& points);
+  // Calls draw(or_in, rgb, points) for each draw in turn: or_in, the colour is or-ed
+  // into the points; else they are made that colour.
+  template <typename Draw>
+  void ForEach(Draw&& draw) const {
+    if (!lit_.empty()) draw(false, 0u, lit_);
+    for (size_t group = 0; group < bits_.size(); ++group)
+      if (!bits_[group].empty()) draw(true, BitsOf(group), bits_[group]);
+    if (!black_.empty()) draw(false, 0u, black_);
+  }
+
+ private:
+  // The group of a weight, 0 to 7, and a pattern of its bits, 0x010101 or less.
+  static size_t Group(int weight, uint32_t pattern) {
+    return size_t(weight) * 8 + ((pattern >> 14) | (pattern >> 7) | pattern) % 8;
+  }
+  static uint32_t BitsOf(size_t group) {
+    const uint32_t pattern = group % 8;
+    return ((pattern & 4) << 14 | (pattern & 2) << 7 | (pattern & 1)) << (group / 8);
+  }
+
+  std::vector<X11Frame::Point> lit_, black_;
+  std::array<std::vector<X11Frame::Point>, 8 * 8> bits_;  // a pattern of none stays empty
+};
 
 }  // namespace platform::sdl
