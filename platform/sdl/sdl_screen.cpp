@@ -55,6 +55,15 @@ bool OnDisplaysOwnSurface(Start start) {
   return false;
 }
 
+// Makes surface, if need be, one of at least w x h pixels of the format.
+bool AtLeast(SDL_Surface*& surface, int w, int h, uint32_t format) {
+  if (surface && surface->w >= w && surface->h >= h && surface->format->format == format) return true;
+  const int width = std::max(w, surface ? surface->w : 0), height = std::max(h, surface ? surface->h : 0);
+  if (surface) SDL_FreeSurface(surface);
+  surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, format);
+  return surface != nullptr;
+}
+
 }  // namespace
 
 // --- pictures ---
@@ -147,6 +156,7 @@ bool Screen::StartSurface() {
 
 Screen::~Screen() {
   if (rows_surface_) SDL_FreeSurface(rows_surface_);
+  if (enlarged_) SDL_FreeSurface(enlarged_);
   if (canvas_texture_) SDL_DestroyTexture(canvas_texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
 }
@@ -421,13 +431,7 @@ void Screen::CopyCanvas(const SDL_Rect& rect) {
   const SDL_Rect canvas{0, 0, canvas_->WidthPx(), canvas_->HeightPx()};
   if (!SDL_IntersectRect(&rect, &canvas, &part)) return;
   const SDL_Rect shown = OnDisplay(part);
-  if (!rows_surface_ || rows_surface_->w < shown.w || rows_surface_->h < shown.h) {
-    const int w = std::max(shown.w, rows_surface_ ? rows_surface_->w : 0);
-    const int h = std::max(shown.h, rows_surface_ ? rows_surface_->h : 0);
-    if (rows_surface_) SDL_FreeSurface(rows_surface_);
-    rows_surface_ = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGB888);
-    if (!rows_surface_) return Report("canvas");
-  }
+  if (!AtLeast(rows_surface_, shown.w, shown.h, SDL_PIXELFORMAT_RGB888)) return Report("canvas");
   const Canvas::Rows rows{static_cast<uint32_t*>(rows_surface_->pixels), size_t(rows_surface_->pitch / 4), shown.x,
                           shown.y, shown.w, shown.h};
   canvas_->CopyRows(part.x, part.y, part.w, part.h, k_, rows);
@@ -435,13 +439,24 @@ void Screen::CopyCanvas(const SDL_Rect& rect) {
   SDL_BlitSurface(rows_surface_, &from, frame_, &to);
 }
 
-// Nearest-neighbour where the sizes differ: pixel art and dots stay sharp.
+// Nearest-neighbour where the sizes differ: pixel art and dots stay sharp. SDL
+// enlarges and blends at once only a pixel at a time; a part of a picture is
+// enlarged on its own first, as it is, then blended as any picture is.
 void Screen::Blit(SDL_Surface* from, const SDL_Rect& source, const SDL_Rect& target) {
   SDL_Rect in = source, out = target;
-  if (in.w == out.w && in.h == out.h)
-    SDL_BlitSurface(from, &in, frame_, &out);
-  else
-    SDL_BlitScaled(from, &in, frame_, &out);
+  if (in.w == out.w && in.h == out.h) return void(SDL_BlitSurface(from, &in, frame_, &out));
+  constexpr int kMostEnlarged = 1 << 20;  // pixels: a part larger is enlarged as it is blended
+  if (out.w * out.h > kMostEnlarged || !AtLeast(enlarged_, out.w, out.h, from->format->format))
+    return void(SDL_BlitScaled(from, &in, frame_, &out));
+  SDL_Rect whole{0, 0, out.w, out.h};
+  uint8_t r, g, b;
+  SDL_BlendMode blend;
+  SDL_GetSurfaceColorMod(from, &r, &g, &b);
+  SDL_GetSurfaceBlendMode(from, &blend);
+  SDL_SetSurfaceColorMod(enlarged_, r, g, b);
+  SDL_SetSurfaceBlendMode(enlarged_, blend);
+  SDL_SoftStretch(from, &in, enlarged_, &whole);
+  SDL_BlitSurface(enlarged_, &whole, frame_, &out);
 }
 
 }  // namespace platform::sdl

@@ -126,6 +126,7 @@ class Screen {
   const Canvas* canvas_ = nullptr;  // this frame's
   // Canvas pixels on their way to a frame that does not hold 0x..RRGGBB.
   SDL_Surface* rows_surface_ = nullptr;
+  SDL_Surface* enlarged_ = nullptr;  // a picture's part on its way to the frame, enlarged
   std::vector<Canvas::At> changed_;  // this frame's changed pixels, unless it is drawn whole
   std::vector<Op> ops_, last_ops_;  // what this frame and the last drew over the canvas
   uint64_t pictures_made_ = 0, pictures_seen_ = 0;
