@@ -1,13 +1,16 @@
 // The backend-neutral pieces of the platform: canvas, paths, the timer's clock, colours,
-// the loop's pace, which of the pointer's moves are the person's.
+// the loop's pace, which of the pointer's moves are the person's, lists of rectangles
+// that intersect nowhere.
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
@@ -15,6 +18,7 @@
 #include "platform/layout.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/host_path.h"
+#include "platform/shared/pixel_rect.h"
 #include "platform/shared/pointer_moves.h"
 #include "platform/shared/timer_clock.h"
 
@@ -184,6 +188,34 @@ TEST_P(LargePages, AllOfItIsTheCallersAndALargeOneLiesOnLargePages) {
 INSTANTIATE_TEST_SUITE_P(Sizes, LargePages,
                          testing::Values(size_t(1000), (size_t(2) << 20) / 4 - 1, (size_t(2) << 20) / 4,
                                          (size_t(2) << 20) / 4 + 1, size_t(1920) * 1080, size_t(3840) * 2160));
+
+// Whatever the rectangles added, each pixel of a 16 x 16 grid that one of them holds
+// is held by exactly one of the list's, and no other pixel by any.
+TEST(AddDisjoint, EachPixelAddedIsHeldOnceAndNoOtherIs) {
+  using platform::PixelRect;
+  const std::vector<std::vector<PixelRect>> cases = {
+      {{0, 0, 16, 16}, {2, 2, 6, 6}},                    // one inside another
+      {{2, 2, 6, 6}, {0, 0, 16, 16}},                    // and around it
+      {{4, 0, 8, 16}, {0, 4, 16, 8}},                    // a cross
+      {{0, 0, 6, 6}, {3, 3, 9, 9}, {6, 6, 12, 12}, {0, 0, 12, 12}},  // a chain, then all of it
+      {{1, 1, 5, 5}, {1, 1, 5, 5}, {5, 5, 5, 9}},        // the same twice, and an empty one
+  };
+  for (const auto& added : cases) {
+    std::vector<PixelRect> list;
+    for (const PixelRect& rect : added) platform::AddDisjoint(list, rect);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) {
+        auto holds = [x, y](const PixelRect& r) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
+        const bool added_here = std::any_of(added.begin(), added.end(), holds);
+        EXPECT_EQ(std::count_if(list.begin(), list.end(), holds), added_here ? 1 : 0) << x << ", " << y;
+      }
+  }
+  // Rectangles that meet at an edge stay as they are.
+  std::vector<PixelRect> list;
+  for (const PixelRect& rect : {PixelRect{0, 0, 4, 4}, PixelRect{4, 0, 8, 4}, PixelRect{0, 4, 8, 5}})
+    platform::AddDisjoint(list, rect);
+  EXPECT_EQ(list, (std::vector<PixelRect>{{0, 0, 4, 4}, {4, 0, 8, 4}, {0, 4, 8, 5}}));
+}
 
 TEST(TwipsToPx, ThePixelHoldingAPlaceRoundedDownOnBothSidesOfZero) {
   const struct {

@@ -2,14 +2,17 @@
 // software rasteriser): a GPU road that finds a software GL in its context gives way
 // to the window's surface on X11, keeps its renderer on Wayland, and a renderer named
 // that does not exist gives way too. The surface road sends the pixels that changed
-// in a frame to the server as a request or two for each bit of their colours, and
-// draws into its frame only once the server has taken it.
+// in a frame to the server as a request or two for each bit of their colours, clips
+// its puts to lists of rectangles that intersect nowhere, shows the canvas again
+// where a control leaves points the server drew, and draws into its frame only once
+// the server has taken it.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <dlfcn.h>
 
 #include <atomic>
 #include <chrono>
@@ -27,6 +30,15 @@
 #include "platform/colour.h"
 #include "platform/sdl/sdl_screen.h"
 #include "platform/sdl/sdl_x11_frame.h"
+
+// Every clip list the screen hands the server, as it hands it, on its way to Xlib.
+std::vector<std::vector<XRectangle>> clip_lists;
+
+extern "C" int XSetClipRectangles(Display* display, GC gc, int x, int y, XRectangle* rects, int n, int ordering) {
+  clip_lists.emplace_back(rects, rects + n);
+  using Real = int (*)(Display*, GC, int, int, XRectangle*, int, int);
+  return reinterpret_cast<Real>(dlsym(RTLD_NEXT, "XSetClipRectangles"))(display, gc, x, y, rects, n, ordering);
+}
 
 namespace {
 
@@ -135,6 +147,58 @@ TEST_F(X11Roads, EachRendererNamedIsTaken) {
     EXPECT_STREQ(screen_->Road(), name);
     screen_.reset();
   }
+}
+
+// A frame drawn whole sends the canvas and the controls over it, and a control that
+// moved a little sends where it was and where it is: overlapping parts, which go to
+// the server as one clip list whose rectangles intersect nowhere.
+TEST_F(X11Roads, EachClipListHoldsNoTwoRectanglesThatIntersect) {
+  screen_ = std::make_unique<Screen>(window_);
+  ASSERT_STREQ(screen_->Road(), "surface");
+  platform::Canvas canvas;
+  canvas.Resize(64, 48, platform::ToArgb(platform::kBlack));
+  clip_lists.clear();
+  for (const int x : {8, 9, 12}) {
+    screen_->DrawCanvas(canvas);
+    screen_->Fill({x, 8, 16, 16}, platform::RGB(255, 0, 0));
+    screen_->Fill({x + 8, 16, 16, 16}, platform::RGB(0, 0, 255));
+    screen_->Present();
+  }
+  ASSERT_EQ(clip_lists.size(), 3u);
+  for (const std::vector<XRectangle>& list : clip_lists)
+    for (size_t i = 0; i < list.size(); ++i)
+      for (size_t j = i + 1; j < list.size(); ++j) {
+        const SDL_Rect a{list[i].x, list[i].y, list[i].width, list[i].height};
+        const SDL_Rect b{list[j].x, list[j].y, list[j].width, list[j].height};
+        EXPECT_FALSE(SDL_HasIntersection(&a, &b)) << a.x << "," << a.y << " " << a.w << "x" << a.h << " and "
+                                                  << b.x << "," << b.y << " " << b.w << "x" << b.h;
+      }
+  EXPECT_EQ(Shown(12, 10), 0xFF0000u);
+  EXPECT_EQ(Shown(21, 20), 0x0000FFu);
+  EXPECT_EQ(Shown(10, 10), 0u);  // where the red control stood before
+}
+
+// The points the server draws never reach the shared frame: where a control leaves
+// one, or stands over it a frame, what shows is the canvas, dot included.
+TEST_F(X11Roads, AControlMovingOffAPointTheServerDrewShowsThePoint) {
+  screen_ = std::make_unique<Screen>(window_);
+  ASSERT_STREQ(screen_->Road(), "surface");
+  platform::Canvas canvas;
+  canvas.Resize(64, 48, platform::ToArgb(platform::kBlack));
+  screen_->DrawCanvas(canvas);
+  screen_->Present();
+  const platform::Colour grey = platform::RGB(140, 140, 140);
+  canvas.PSet(10.0f * platform::kTwipsPerPixel, 10.0f * platform::kTwipsPerPixel, grey);
+  screen_->DrawCanvas(canvas);
+  screen_->Present();
+  ASSERT_EQ(Shown(10, 10), 0x8C8C8Cu);
+  for (const int x : {4, 6, 30}) {  // over the point, moved a little, then off it
+    screen_->DrawCanvas(canvas);
+    screen_->Fill({x, 8, 12, 4}, platform::RGB(0, 255, 0));
+    screen_->Present();
+  }
+  EXPECT_EQ(Shown(10, 10), 0x8C8C8Cu);
+  EXPECT_EQ(Shown(30, 10), 0x00FF00u);
 }
 
 // A frame's points, drawn as the server would: whatever each showed before, each

@@ -285,7 +285,7 @@ void Screen::Draw(const Picture& picture, const SDL_Rect& source, int x, int y, 
 
 void Screen::Present() {
   if (renderer_) return SDL_RenderPresent(renderer_);
-  if (!frame_) return;
+  if (!frame_) return;  // no DrawCanvas since the last frame, or a window going
   redrawn_.clear();
   if (whole_) {
     CopyCanvas({0, 0, (frame_->w + k_ - 1) / k_, (frame_->h + k_ - 1) / k_});
@@ -335,21 +335,23 @@ void Screen::Present() {
         if (SDL_HasIntersection(&op.target, &rect)) DrawOp(op, within);
     }
   }
-  // Only what lies on the window goes to the display.
-  size_t kept = 0;
-  for (const SDL_Rect& rect : sent_) {
-    const int left = std::max(rect.x, 0), top = std::max(rect.y, 0);
-    const int right = std::min(rect.x + rect.w, frame_->w), bottom = std::min(rect.y + rect.h, frame_->h);
-    if (left < right && top < bottom) sent_[kept++] = {left, top, right - left, bottom - top};
-  }
-  sent_.resize(kept);
+  // Only what lies on the window goes to the display, and each pixel of it once: the
+  // parts of a frame overlap (a control over the canvas, a control moved a little).
+  parts_.clear();
+  for (const SDL_Rect& rect : sent_)
+    AddDisjoint(parts_, PixelRect{rect.x, rect.y, rect.x + rect.w, rect.y + rect.h}.Clip(frame_->w, frame_->h));
+  sent_.clear();
+  for (const PixelRect& part : parts_) sent_.push_back({part.left, part.top, part.Width(), part.Height()});
   if (x11_frame_)
     x11_frame_->Send(sent_, points_, k_);
-  else if (kept > 0)
-    SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(kept));
+  else if (!sent_.empty())
+    SDL_UpdateWindowSurfaceRects(window_, sent_.data(), int(sent_.size()));
   last_ops_.swap(ops_);
   pictures_seen_ = pictures_made_;
   whole_ = false;
+  // What is drawn next starts from the next DrawCanvas, never from this frame's state.
+  frame_ = nullptr;
+  canvas_ = nullptr;
 }
 
 SDL_Surface* Screen::Frame() {

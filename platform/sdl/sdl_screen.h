@@ -21,6 +21,7 @@
 #include "platform/sdl/sdl_road.h"
 #include "platform/sdl/sdl_x11_frame.h"
 #include "platform/colour.h"
+#include "platform/shared/pixel_rect.h"
 
 namespace platform::sdl {
 
@@ -83,7 +84,8 @@ class Screen {
   // next frame is drawn and sent whole.
   void Exposed() { whole_ = true; }
   // On the surface road, the rectangles the last frame sent from the frame to the
-  // display, in its pixels (not the single pixels an X server drew itself).
+  // display, in its pixels (not the single pixels an X server drew itself); no two
+  // intersect.
   const std::vector<SDL_Rect>& Sent() const { return sent_; }
 
  private:
@@ -132,6 +134,7 @@ class Screen {
   uint64_t pictures_made_ = 0, pictures_seen_ = 0;
   std::vector<SDL_Rect> redrawn_;  // the parts drawn anew this frame, canvas and controls
   std::vector<SDL_Rect> sent_;     // this frame's rectangles to send, in the display's pixels
+  std::vector<PixelRect> parts_;   // the same, clipped to the window, none intersecting another
   std::vector<X11Frame::Point> points_;  // and its single pixels, where the X server draws them
   std::vector<uint8_t> rows_with_ops_;    // the canvas rows that something this frame draws over
 };

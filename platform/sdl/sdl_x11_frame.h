@@ -1,6 +1,6 @@
 // The surface road's frame on a local X server: the window's pixels in memory shared
-// with the server, sent as one request for any number of rectangles, each a clip
-// rectangle of one put of their bounding box; and single pixels drawn by the server
+// with the server, sent as one request for any number of rectangles that intersect
+// nowhere, each a clip rectangle of one put of their bounding box; and single pixels drawn by the server
 // itself, a request or two for each bit of their colours. SDL's own frame sends a
 // request for each rectangle, and a frame of falling dots changes hundreds of single
 // pixels, each on a page of its own of the frame.
@@ -34,8 +34,13 @@ class X11Frame {
     uint32_t rgb;  // 0xRRGGBB
   };
   // Sends those parts of the frame to the window, then has the server draw the
-  // points, which the frame need not hold. Nothing is waited for: the server has long
-  // done the put by the next frame's Surface().
+  // points. The parts are one clip list, and no two of them may intersect.
+  //
+  // The points the server draws never reach the frame: a part sent later that was
+  // not drawn anew into the frame first would show what the frame held before them.
+  // So every part sent is first drawn into the frame whole, from the canvas and the
+  // controls. Nothing is waited for: the server has long done the put by the next
+  // frame's Surface().
   void Send(const std::vector<SDL_Rect>& rects, const std::vector<Point>& points, int size);
 
  private:

@@ -1,10 +1,12 @@
-// A rectangle of pixels from its edges, and its clipping to a buffer. Clipping is
-// where a span is formed from clipped ends: a rectangle wholly off the buffer clips
-// to an empty one, never to one whose right lies left of its left, which a fill
-// would run past the buffer's end.
+// A rectangle of pixels from its edges, its clipping to a buffer, and lists of them
+// that intersect nowhere. Clipping is where a span is formed from clipped ends: a
+// rectangle wholly off the buffer clips to an empty one, never to one whose right
+// lies left of its left, which a fill would run past the buffer's end.
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
+#include <vector>
 
 namespace platform {
 
@@ -26,5 +28,24 @@ struct PixelRect {
   // Clipped to a buffer of width x height pixels.
   PixelRect Clip(int width, int height) const { return Intersect({0, 0, width, height}); }
 };
+
+// Adds to a list of rectangles that intersect nowhere the parts of rect that it does
+// not hold yet, so that it covers rect too and still no two of its rectangles
+// intersect: an X clip list may hold none that do, and a part sent twice is sent in
+// vain. Searching from `from` on: the parts of rect already lie outside those before.
+inline void AddDisjoint(std::vector<PixelRect>& list, const PixelRect& rect, size_t from = 0) {
+  if (rect.Empty()) return;
+  for (size_t i = from; i < list.size(); ++i) {
+    const PixelRect held = rect.Intersect(list[i]);
+    if (held.Empty()) continue;
+    // What of rect lies above, below, left and right of the part held.
+    AddDisjoint(list, {rect.left, rect.top, rect.right, held.top}, i + 1);
+    AddDisjoint(list, {rect.left, held.bottom, rect.right, rect.bottom}, i + 1);
+    AddDisjoint(list, {rect.left, held.top, held.left, held.bottom}, i + 1);
+    AddDisjoint(list, {held.right, held.top, rect.right, held.bottom}, i + 1);
+    return;
+  }
+  list.push_back(rect);
+}
 
 }  // namespace platform
