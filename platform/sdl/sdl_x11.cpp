@@ -16,10 +16,11 @@
 #include <X11/extensions/Xrandr.h>
 #include <xcb/glx.h>
 
-#include <cstdlib>
-
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 
 #include "platform/sdl/sdl_process.h"
@@ -71,6 +72,34 @@ void WatchDevices(Display* display) {
   XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
 }
 
+// An error that repeats (a put into a broken segment would repeat every frame) is
+// told the first time and again at its 10th, 100th, ... time, with the count.
+struct ErrorSeen {
+  int code, request, minor;
+  unsigned long times;
+};
+ErrorSeen errors_seen[8] = {};  // the kinds of error seen; one more shares the last place
+
+void TellError(const XErrorEvent& error) {
+  auto same = [&error](const ErrorSeen& seen) {
+    return seen.times != 0 && seen.code == error.error_code && seen.request == error.request_code &&
+           seen.minor == error.minor_code;
+  };
+  ErrorSeen* seen = std::find_if(std::begin(errors_seen), std::end(errors_seen),
+                                 [&same](const ErrorSeen& s) { return s.times == 0 || same(s); });
+  if (seen == std::end(errors_seen)) seen = std::end(errors_seen) - 1;
+  if (!same(*seen)) *seen = {error.error_code, error.request_code, error.minor_code, 0};
+  const unsigned long times = ++seen->times;
+  unsigned long tell = 1;
+  while (tell < times) tell *= 10;
+  if (tell != times) return;
+  if (times == 1)
+    std::fprintf(stderr, "display: X error %d on request %d.%d; ignored\n", seen->code, seen->request, seen->minor);
+  else
+    std::fprintf(stderr, "display: X error %d on request %d.%d, %lu times; ignored\n", seen->code, seen->request,
+                 seen->minor, times);
+}
+
 // Called inside Xlib, which may hold its own lock: no Xlib call may be made here.
 int OnXError(Display*, XErrorEvent* error) {
   const bool gone = error->error_code == BadWindow || error->error_code == BadDrawable;
@@ -80,8 +109,7 @@ int OnXError(Display*, XErrorEvent* error) {
     // Some other window that went away with ours (a parent, a host's frame): the
     // destruction of ours, if it is gone, follows as an event or an error of its own.
   } else {
-    std::fprintf(stderr, "display: X error %d on request %d.%d; ignored\n", error->error_code,
-                 error->request_code, error->minor_code);
+    TellError(*error);
   }
   return 0;
 }
