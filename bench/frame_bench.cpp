@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   const Split tiles = run(true);
   const platform::Canvas& canvas = window.canvas();
   std::printf("display %dx%d, drawn on %s, %d batches of %d passes over %d dots\n", canvas.WidthPx(),
-              canvas.HeightPx(), window.Road(), batches, saver::Form1::kPassesPerStep,
+              canvas.HeightPx(), window.ScreenName(), batches, saver::Form1::kPassesPerStep,
               form.dot_count());
   std::printf("%-28s %8s %8s %8s %8s\n", "ms per batch", "dots", "compose", "present", "total");
   auto row = [](const char* name, const Split& s) {

@@ -116,35 +116,35 @@ class X11Roads : public ::testing::Test {
 };
 
 TEST_F(X11Roads, TheDisplayAsItIsTakesTheSurface) {
-  screen_ = std::make_unique<Screen>(window_);
-  EXPECT_STREQ(screen_->Road(), "surface");
+  screen_ = platform::sdl::MakeScreen(window_);
+  EXPECT_STREQ(screen_->Name(), "surface");
   EXPECT_TRUE(DrawsOnTheSurface());
 }
 
 TEST_F(X11Roads, AGpuRoadThatFindsASoftwareGlGivesWayToTheSurface) {
   // As Mesa on a GPU would tell it; the context then names llvmpipe.
-  screen_ = std::make_unique<Screen>(window_, DisplayFacts{"x11", true, true, "SGI", "", ""});
-  EXPECT_STREQ(screen_->Road(), "surface");
+  screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"x11", true, true, "SGI", "", ""});
+  EXPECT_STREQ(screen_->Name(), "surface");
   EXPECT_TRUE(DrawsOnTheSurface());
 }
 
 TEST_F(X11Roads, OnWaylandTheGlRendererIsKeptWhateverItsGl) {
-  screen_ = std::make_unique<Screen>(window_, DisplayFacts{"wayland", false, false, "", "", ""});
-  EXPECT_STREQ(screen_->Road(), "opengl");
+  screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"wayland", false, false, "", "", ""});
+  EXPECT_STREQ(screen_->Name(), "opengl");
 }
 
 TEST_F(X11Roads, ARendererNamedThatDoesNotExistGivesWayToTheSurface) {
   testing::internal::CaptureStderr();
-  screen_ = std::make_unique<Screen>(window_, DisplayFacts{"x11", false, false, "SGI", "", "metal"});
+  screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"x11", false, false, "SGI", "", "metal"});
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "the renderer SDL_RENDER_DRIVER=metal names: no such renderer; drawing without it\n");
-  EXPECT_STREQ(screen_->Road(), "surface");
+  EXPECT_STREQ(screen_->Name(), "surface");
 }
 
 TEST_F(X11Roads, EachRendererNamedIsTaken) {
   for (const char* name : {"opengl", "opengles2", "software"}) {
-    screen_ = std::make_unique<Screen>(window_, DisplayFacts{"x11", false, false, "SGI", "", name});
-    EXPECT_STREQ(screen_->Road(), name);
+    screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"x11", false, false, "SGI", "", name});
+    EXPECT_STREQ(screen_->Name(), name);
     screen_.reset();
   }
 }
@@ -153,8 +153,8 @@ TEST_F(X11Roads, EachRendererNamedIsTaken) {
 // moved a little sends where it was and where it is: overlapping parts, which go to
 // the server as one clip list whose rectangles intersect nowhere.
 TEST_F(X11Roads, EachClipListHoldsNoTwoRectanglesThatIntersect) {
-  screen_ = std::make_unique<Screen>(window_);
-  ASSERT_STREQ(screen_->Road(), "surface");
+  screen_ = platform::sdl::MakeScreen(window_);
+  ASSERT_STREQ(screen_->Name(), "surface");
   platform::Canvas canvas;
   canvas.Resize(64, 48, platform::ToArgb(platform::kBlack));
   clip_lists.clear();
@@ -181,8 +181,8 @@ TEST_F(X11Roads, EachClipListHoldsNoTwoRectanglesThatIntersect) {
 // The points the server draws never reach the shared frame: where a control leaves
 // one, or stands over it a frame, what shows is the canvas, dot included.
 TEST_F(X11Roads, AControlMovingOffAPointTheServerDrewShowsThePoint) {
-  screen_ = std::make_unique<Screen>(window_);
-  ASSERT_STREQ(screen_->Road(), "surface");
+  screen_ = platform::sdl::MakeScreen(window_);
+  ASSERT_STREQ(screen_->Name(), "surface");
   platform::Canvas canvas;
   canvas.Resize(64, 48, platform::ToArgb(platform::kBlack));
   screen_->DrawCanvas(canvas);
@@ -252,8 +252,8 @@ pid_t ServerPid() {
 // A frame is not drawn into again before the server has done the put that sent it:
 // with the server stopped, the next frame waits for it, then shows.
 TEST_F(X11Roads, AFrameIsNotDrawnIntoWhileTheServerMayStillBeReadingIt) {
-  screen_ = std::make_unique<Screen>(window_);
-  ASSERT_STREQ(screen_->Road(), "surface");
+  screen_ = platform::sdl::MakeScreen(window_);
+  ASSERT_STREQ(screen_->Name(), "surface");
   const pid_t server = ServerPid();
   ASSERT_GT(server, 0);
   platform::Canvas canvas;

@@ -1,42 +1,38 @@
-// Where the form's frame is put together and shown, on one of two roads.
-//
-// Where the display offers a GPU renderer that waits for its refresh, every frame is
-// composed on the GPU from the canvas texture and presented whole. Elsewhere (no
-// direct rendering, a software rasteriser, a remote display) the frame keeps its
-// pixels from frame to frame: only the canvas pixels that changed, and the controls
-// where they changed, are drawn into it, and only those rectangles are sent to the
-// display. It is a frame shared with the X server where that runs on this machine
-// (which then draws the single pixels itself), else SDL's surface of the window.
+// Where the form's frame is put together and shown. Two kinds of screen draw it:
+// a renderer's (sdl_renderer_screen), which composes every frame from the canvas
+// texture and presents it whole, at the display's refresh where it is a GPU's; and
+// the window's own surface (sdl_surface_screen), which keeps its pixels from frame to
+// frame and draws and sends only the dirty rectangles. MakeScreen chooses one from
+// what the display tells (ChooseRoad).
 #pragma once
 
 #include <SDL.h>
 
 #include <cstdint>
 #include <memory>
-#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "platform/canvas.h"
-#include "platform/sdl/sdl_road.h"
-#include "platform/sdl/sdl_x11_frame.h"
 #include "platform/colour.h"
-#include "platform/shared/pixel_rect.h"
+#include "platform/sdl/sdl_road.h"
 
 namespace platform::sdl {
 
-class Screen;
-
 // One picture the frame is drawn from: a sprite's frame or the banner's line, with
-// its own alpha. Made by the screen, for its road.
+// its own alpha. Made by a screen, in the form that screen draws from: a texture
+// for a renderer, a surface for the window's own surface.
 class Picture {
  public:
   Picture() = default;
+  Picture(SDL_Texture* texture, SDL_Surface* surface, int width, int height, int density)
+      : texture_(texture), surface_(surface), width_(width), height_(height), density_(density) {}
   Picture(Picture&& other) noexcept { *this = std::move(other); }
   Picture& operator=(Picture&& other) noexcept;
   ~Picture();
 
   explicit operator bool() const { return texture_ || surface_; }
+  SDL_Texture* texture() const { return texture_; }
+  SDL_Surface* surface() const { return surface_; }
   int width() const { return width_; }
   int height() const { return height_; }
   // Its pixels to a 96-DPI pixel: 1 for pixel art, which the screen enlarges to its
@@ -44,99 +40,47 @@ class Picture {
   int density() const { return density_; }
 
  private:
-  friend class Screen;
-  SDL_Texture* texture_ = nullptr;  // a renderer's road
-  SDL_Surface* surface_ = nullptr;  // the surface road
+  SDL_Texture* texture_ = nullptr;
+  SDL_Surface* surface_ = nullptr;
   int width_ = 0, height_ = 0;
   int density_ = 1;
 };
 
+// Places and sizes are given in 96-DPI pixels; each becomes scale x scale of the
+// display's.
 class Screen {
  public:
-  // Chooses the road for the window from what its display tells (ChooseRoad);
-  // SDL_RENDER_DRIVER, where set, chooses a renderer. Ends the program when the
-  // window can be drawn on no road. Places and sizes are given in 96-DPI pixels, and
-  // each becomes scale x scale of the display's.
-  explicit Screen(SDL_Window* window, int scale = 1);
-  // The same, from the facts given.
-  Screen(SDL_Window* window, DisplayFacts facts, int scale = 1);
-  ~Screen();
-  Screen(const Screen&) = delete;
-  Screen& operator=(const Screen&) = delete;
+  virtual ~Screen() = default;
 
   // "surface", or the name of the renderer.
-  const char* Road() const;
+  virtual const char* Name() const = 0;
 
   // A picture of width x height pixels, 0xAARRGGBB rows pitch_bytes apart, with
   // density of them to a 96-DPI pixel; an empty picture (and one line on standard
   // error) where the display refuses it.
-  Picture MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes, int density = 1);
+  virtual Picture MakePicture(const uint32_t* argb, int width, int height, int pitch_bytes, int density = 1) = 0;
 
-  // One frame: the canvas first (taking its changed tiles, and clearing their
-  // marks), then what is drawn over it in order, then Present.
-  void DrawCanvas(Canvas& canvas);
-  void Fill(const SDL_Rect& rect, Colour colour);
+  // One frame: DrawCanvas (which takes the canvas's changes), then what is drawn over
+  // it, bottom first, then Present. Present without a DrawCanvas before it shows
+  // nothing new.
+  virtual void DrawCanvas(Canvas& canvas) = 0;
+  virtual void Fill(const SDL_Rect& rect, Colour colour) = 0;
   // The source part of picture (in its own pixels) with its top-left corner at x, y,
   // its colours multiplied by tint (white leaves them).
-  void Draw(const Picture& picture, const SDL_Rect& source, int x, int y, Colour tint = 0xFFFFFF);
-  void Present();
+  virtual void Draw(const Picture& picture, const SDL_Rect& source, int x, int y, Colour tint = 0xFFFFFF) = 0;
+  virtual void Present() = 0;
+
   // The display lost what the window showed (it was covered, or mapped anew): the
-  // next frame is drawn and sent whole.
-  void Exposed() { whole_ = true; }
-  // On the surface road, the rectangles the last frame sent from the frame to the
-  // display, in its pixels (not the single pixels an X server drew itself); no two
-  // intersect.
-  const std::vector<SDL_Rect>& Sent() const { return sent_; }
-
- private:
-  // The renderer named, or the display's first that takes flags where none is.
-  bool StartRenderer(uint32_t flags, std::string_view name = {});
-  bool StartSurface();
-  void DrawCanvasOnRenderer(Canvas& canvas);
-  void DrawCanvasOnSurface(Canvas& canvas);
-
-  // A rectangle in 96-DPI pixels as the display's pixels.
-  SDL_Rect OnDisplay(const SDL_Rect& rect) const { return {rect.x * k_, rect.y * k_, rect.w * k_, rect.h * k_}; }
-  void Blit(SDL_Surface* from, const SDL_Rect& source, const SDL_Rect& target);
-
-  SDL_Window* window_;
-  int k_;  // display pixels to a 96-DPI pixel, each way
-  SDL_Renderer* renderer_ = nullptr;  // the GPU road (or whatever renderer a display insists on)
-  SDL_Texture* canvas_texture_ = nullptr;
-  int texture_w_ = 0, texture_h_ = 0;
-  std::vector<uint32_t> rows_;  // canvas pixels on their way to the texture, row by row
-
-  // The surface road. Drawing over the canvas is kept until Present, which draws
-  // it only where it differs from the last frame's.
-  struct Op {
-    SDL_Rect source;
-    SDL_Rect target;       // in 96-DPI pixels, what it covers of the canvas
-    SDL_Rect display;      // in the display's pixels, where it is drawn
-    SDL_Surface* picture;  // null for a fill
-    Colour colour;         // the fill's colour, or the picture's tint
-  };
-  static bool SameOp(const Op& a, const Op& b);
-  void Redraw(const SDL_Rect& rect);
-  void DrawOp(const Op& op, const SDL_Rect& within);
-  void CopyCanvas(const SDL_Rect& rect);
-  void CopyCanvasBesideFills(const SDL_Rect& rect, size_t from);
-
-  SDL_Surface* Frame();
-  std::unique_ptr<X11Frame> x11_frame_;
-  SDL_Surface* frame_ = nullptr;  // this frame's
-  bool whole_ = true;
-  const Canvas* canvas_ = nullptr;  // this frame's
-  // Canvas pixels on their way to a frame that does not hold 0x..RRGGBB.
-  SDL_Surface* rows_surface_ = nullptr;
-  SDL_Surface* enlarged_ = nullptr;  // a picture's part on its way to the frame, enlarged
-  std::vector<Canvas::At> changed_;  // this frame's changed pixels, unless it is drawn whole
-  std::vector<Op> ops_, last_ops_;  // what this frame and the last drew over the canvas
-  uint64_t pictures_made_ = 0, pictures_seen_ = 0;
-  std::vector<SDL_Rect> redrawn_;  // the parts drawn anew this frame, canvas and controls
-  std::vector<SDL_Rect> sent_;     // this frame's rectangles to send, in the display's pixels
-  std::vector<PixelRect> parts_;   // the same, clipped to the window, none intersecting another
-  std::vector<X11Frame::Point> points_;  // and its single pixels, where the X server draws them
-  std::vector<uint8_t> rows_with_ops_;    // the canvas rows that something this frame draws over
+  // next frame is drawn whole.
+  virtual void Exposed() {}
 };
+
+// The screen for the window, chosen by ChooseRoad from what its display tells;
+// SDL_RENDER_DRIVER, where set, names a renderer. Where the chosen one cannot start,
+// the window's surface is tried, then any renderer the display offers (a Wayland
+// compositor gives a window no surface). Ends the program where none starts.
+std::unique_ptr<Screen> MakeScreen(SDL_Window* window, int scale = 1);
+// The same, from the facts given.
+std::unique_ptr<Screen> MakeScreen(SDL_Window* window, DisplayFacts facts, int scale = 1);
 
 }  // namespace platform::sdl

@@ -77,7 +77,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
   // The screen next: a GL renderer makes its context on a native window of its own,
   // and the one made above is destroyed. What follows is asked of the window that
   // will be drawn into.
-  screen_ = std::make_unique<Screen>(window_, scale_);
+  screen_ = MakeScreen(window_, scale_);
   WatchWindow(window_);
   if (own_) own_->Watch();
   // No text is ever typed here; with text input on, SDL's input-method support

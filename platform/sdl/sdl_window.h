@@ -44,7 +44,7 @@ class SdlWindow final : public Window {
   void Dispatch(const SDL_Event& event);
   void Compose(uint64_t now_ms);
   void Present() { screen_->Present(); }
-  const char* Road() const { return screen_->Road(); }
+  const char* ScreenName() const { return screen_->Name(); }
 
  private:
   void SetIcon(const IconPicture& icon);
