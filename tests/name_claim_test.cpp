@@ -62,6 +62,7 @@ class ScriptedKernel final : public ClaimCalls {
     calls.push_back("open by this user? " + name);
     return slots[name].ours;
   }
+  bool ProgramRunsElsewhere() override { return false; }
   unsigned Uid() override { return kUid; }
   int Accept(int fd) override {
     calls.push_back("accept " + std::to_string(fd));

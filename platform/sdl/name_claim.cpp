@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -54,38 +55,49 @@ std::vector<std::string> SocketInodes(const std::string& name) {
   return inodes;
 }
 
+// Calls found(pid, folder) for each process of this user, by its folder in /proc,
+// until it says true; whether one did. Only this user's own processes show their
+// open files and their program file.
+template <typename Found>
+bool AnyProcessOfThisUser(Found found) {
+  DIR* processes = opendir("/proc");
+  if (!processes) return false;
+  bool any = false;
+  while (!any) {
+    const dirent* entry = readdir(processes);
+    if (!entry) break;
+    char* end = nullptr;
+    const long pid = std::strtol(entry->d_name, &end, 10);
+    if (*end != '\0' || pid <= 0) continue;
+    const std::string process = "/proc/" + std::string(entry->d_name);
+    struct stat owner;
+    if (stat(process.c_str(), &owner) != 0 || owner.st_uid != getuid()) continue;
+    any = found(pid_t(pid), process);
+  }
+  closedir(processes);
+  return any;
+}
+
 // Whether a process of this user has one of these sockets open: what no other user
 // can forge, whatever it binds, and whether or not it listens.
 bool AnyOpenByThisUser(const std::vector<std::string>& inodes) {
   std::vector<std::string> targets;
   for (const std::string& inode : inodes) targets.push_back("socket:[" + inode + "]");
   if (targets.empty()) return false;
-  DIR* processes = opendir("/proc");
-  if (!processes) return false;
-  bool found = false;
-  while (!found) {
-    const dirent* entry = readdir(processes);
-    if (!entry) break;
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    const std::string process = "/proc/" + std::string(entry->d_name);
-    struct stat owner;
-    if (stat(process.c_str(), &owner) != 0 || owner.st_uid != getuid()) continue;
+  return AnyProcessOfThisUser([&targets](pid_t, const std::string& process) {
     DIR* fds = opendir((process + "/fd").c_str());
-    if (!fds) continue;
-    while (const dirent* fd = readdir(fds)) {
+    if (!fds) return false;
+    bool found = false;
+    while (const dirent* fd = found ? nullptr : readdir(fds)) {
       char target[64];
       const ssize_t n = readlinkat(dirfd(fds), fd->d_name, target, sizeof target - 1);
       if (n <= 0) continue;
       target[n] = '\0';
-      if (std::find(targets.begin(), targets.end(), target) != targets.end()) {
-        found = true;
-        break;
-      }
+      found = std::find(targets.begin(), targets.end(), target) != targets.end();
     }
     closedir(fds);
-  }
-  closedir(processes);
-  return found;
+    return found;
+  });
 }
 
 class SystemCalls final : public ClaimCalls {
@@ -125,6 +137,16 @@ class SystemCalls final : public ClaimCalls {
   }
 
   bool OpenByThisUser(const std::string& name) override { return AnyOpenByThisUser(SocketInodes(name)); }
+  bool ProgramRunsElsewhere() override {
+    struct stat self;
+    if (stat("/proc/self/exe", &self) != 0) return false;
+    const pid_t me = getpid();
+    return AnyProcessOfThisUser([&](pid_t pid, const std::string& process) {
+      struct stat other;
+      return pid != me && stat((process + "/exe").c_str(), &other) == 0 && other.st_dev == self.st_dev &&
+             other.st_ino == self.st_ino;
+    });
+  }
   unsigned Uid() override { return unsigned(getuid()); }
   int Accept(int fd) override {
     // An accept allocates a socket before it finds the queue empty, as it is at

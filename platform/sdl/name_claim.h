@@ -31,6 +31,8 @@ class ClaimCalls {
   virtual Connection Connect(const std::string& name) = 0;
   // Whether a process of this user has a socket bound to the name open.
   virtual bool OpenByThisUser(const std::string& name) = 0;
+  // Whether another process of this user runs this process's program file.
+  virtual bool ProgramRunsElsewhere() = 0;
   virtual unsigned Uid() = 0;
   // A connection waiting on a listening socket, or -1 where none waits.
   virtual int Accept(int fd) = 0;

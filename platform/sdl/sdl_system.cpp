@@ -4,8 +4,6 @@
 #include "platform/sdl/sdl_system.h"
 
 #include <SDL.h>
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -40,34 +38,9 @@ bool SdlSystem::PrevInstance() {
     case NameClaim::Outcome::kHeldByOthers:
       // Every name held by others, who may hold them only to hide a copy of ours:
       // the processes of this user are asked instead.
-      return AnotherCopyRuns();
+      return ClaimCalls::System().ProgramRunsElsewhere();
   }
   return false;
-}
-
-// Whether another process of this user runs this program file. Only this user's own
-// processes show where their program file lies.
-bool SdlSystem::AnotherCopyRuns() {
-  struct stat self;
-  if (stat("/proc/self/exe", &self) != 0) return false;
-  DIR* processes = opendir("/proc");
-  if (!processes) return false;
-  bool found = false;
-  const pid_t me = getpid();
-  while (const dirent* entry = readdir(processes)) {
-    char* end = nullptr;
-    const long pid = std::strtol(entry->d_name, &end, 10);
-    if (*end != '\0' || pid <= 0 || pid == me) continue;
-    struct stat owner, other;
-    const std::string process = "/proc/" + std::string(entry->d_name);
-    if (stat(process.c_str(), &owner) != 0 || owner.st_uid != getuid()) continue;
-    if (stat((process + "/exe").c_str(), &other) == 0 && other.st_dev == self.st_dev && other.st_ino == self.st_ino) {
-      found = true;
-      break;
-    }
-  }
-  closedir(processes);
-  return found;
 }
 
 void SdlSystem::EndProgram() { EndProcess(); }

@@ -7,7 +7,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/name_claim.h"
-#include "platform/sdl/step_chore.h"
+#include "platform/shared/event_step.h"
 
 namespace platform::sdl {
 
@@ -40,8 +40,6 @@ class SdlSystem final : public System, public StepChore {
   static std::string ProgramFolder();
 
  private:
-  static bool AnotherCopyRuns();
-
   std::string program_name_;
   std::string app_path_;
   bool hosted_;
