@@ -1,6 +1,6 @@
 // The backend-neutral pieces of the platform: canvas, paths, the timer's clock, colours,
-// the loop's pace, which of the pointer's moves are the person's, lists of rectangles
-// that intersect nowhere.
+// the loop's pace, the event step's order, which of the pointer's moves are the
+// person's, lists of rectangles that intersect nowhere.
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
@@ -16,6 +16,7 @@
 #include "platform/colour.h"
 #include "platform/large_pages.h"
 #include "platform/layout.h"
+#include "platform/shared/event_step.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/host_path.h"
 #include "platform/shared/pixel_rect.h"
@@ -215,6 +216,56 @@ TEST(AddDisjoint, EachPixelAddedIsHeldOnceAndNoOtherIs) {
   for (const PixelRect& rect : {PixelRect{0, 0, 4, 4}, PixelRect{4, 0, 8, 4}, PixelRect{0, 4, 8, 5}})
     platform::AddDisjoint(list, rect);
   EXPECT_EQ(list, (std::vector<PixelRect>{{0, 0, 4, 4}, {4, 0, 8, 4}, {0, 4, 8, 5}}));
+}
+
+// The step's parts in the order they ran, as a window and its chores tell them.
+struct StepLog : platform::EventSink, platform::StepWindow, platform::StepChore {
+  std::string log;
+  bool end_requested = false, unload_on_dispatch = false, timer_due = true;
+  platform::WindowState* state = nullptr;
+
+  void Form_Activate() override { log += "activate "; }
+  void Form_KeyDown(int16_t, int16_t) override {}
+  void Form_MouseDown(int16_t, int16_t, float, float) override {}
+  void Form_MouseMove(int16_t, int16_t, float, float) override {}
+  void Timer2_Timer() override { log += "tick "; }
+  bool EndRequested() override { return end_requested; }
+  void DispatchEvents() override {
+    log += "events ";
+    if (unload_on_dispatch) state->Unload();
+  }
+  uint64_t NowMs() override { return 7; }
+  bool TimerDue(uint64_t now_ms) override { return timer_due && now_ms == 7; }
+  void DrawFrame(uint64_t now_ms) override { log += "draw@" + std::to_string(now_ms) + " "; }
+  void WaitForRefresh() override { log += "wait "; }
+  void Step(uint64_t now_ms, bool ending) override {
+    log += std::string(ending ? "chore-ending@" : "chore@") + std::to_string(now_ms) + " ";
+  }
+};
+
+TEST(EventStep, EventsThenChoresThenTheTickThenTheFrameThenTheWaitAndNothingDrawnOnceUnloaded) {
+  const struct {
+    const char* what;
+    bool end_requested, unload_on_dispatch, timer_due;
+    int16_t loaded;
+    std::string log;
+  } cases[] = {
+      {"a step", false, false, true, 1, "activate events chore@7 chore@7 tick draw@7 wait "},
+      {"no tick due", false, false, false, 1, "activate events chore@7 chore@7 draw@7 wait "},
+      {"an event unloads", false, true, true, 0, "activate events chore-ending@7 chore-ending@7 "},
+      {"an end requested", true, false, true, 0, ""},
+  };
+  for (const auto& c : cases) {
+    StepLog step;
+    platform::WindowState state(step);
+    step.state = &state;
+    step.end_requested = c.end_requested;
+    step.unload_on_dispatch = c.unload_on_dispatch;
+    step.timer_due = c.timer_due;
+    state.Shown();
+    EXPECT_EQ(platform::RunEventStep(state, step, {&step, &step}), c.loaded) << c.what;
+    EXPECT_EQ(step.log, c.log) << c.what;
+  }
 }
 
 TEST(TwipsToPx, ThePixelHoldingAPlaceRoundedDownOnBothSidesOfZero) {

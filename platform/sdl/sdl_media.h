@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/name_claim.h"
-#include "platform/sdl/step_chore.h"
+#include "platform/shared/event_step.h"
 #include "platform/shared/mci/mci_interpreter.h"
 #include "platform/shared/memory_budget.h"
 

@@ -67,6 +67,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
   } else {
     window_ = OwnDesktop::MakeForm(std::string(layout.caption));
     own_ = std::make_unique<OwnDesktop>(window_);
+    chores_.insert(chores_.begin(), &follow_monitors_);
   }
   GuardXlib(window_);
   // The first monitor SDL names is not always the primary one, and SDL sees none of
@@ -130,18 +131,19 @@ int SdlWindow::DesktopScale() const { return ScaleFactor(WindowSystem::Current()
 
 double SdlWindow::DisplayRefreshHz() const { return WindowSystem::Current().RefreshHz(window_); }
 
-// The next batch starts at the display's next refresh, whichever road drew the frame:
-// on the GL road the swap already waited for the refresh and the wait is short, or
-// none, unless the swap interval is ignored. A signal cuts the wait short.
+// The next batch starts at the display's next refresh, whichever screen drew the
+// frame: a GL renderer's present already waited for the refresh and the wait is
+// short, or none, unless the swap interval is ignored. A signal cuts the wait short.
 void SdlWindow::WaitForRefresh() {
   SleepUnlessSignalled(pace_.WaitNs(NowNs(), refresh_hz_));
+  canvas_.Warm();
 }
 
 // After a change of monitors, a new monitor or a new mode sets a new pace.
-void SdlWindow::FollowChangingMonitors(uint64_t now_ms) {
-  if (!own_) return;
-  own_->AskAgain(now_ms);
-  if (own_->FollowChanging(now_ms)) refresh_hz_ = DisplayRefreshHz();
+void SdlWindow::FollowMonitors::Step(uint64_t now_ms, bool ending) {
+  if (ending) return;
+  window_.own_->AskAgain(now_ms);
+  if (window_.own_->FollowChanging(now_ms)) window_.refresh_hz_ = window_.DisplayRefreshHz();
 }
 
 void SdlWindow::ResizeCanvas() {
@@ -220,32 +222,21 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
   }
 }
 
-int16_t SdlWindow::DoEvents() {
-  // A signal to end, or a window that vanished, closes the window; nothing is drawn
-  // into a window that is gone.
-  if (EndRequested() || WindowLost()) state_.Unload();
-  if (!state_.BeginStep()) return state_.EndStep();
+int16_t SdlWindow::DoEvents() { return RunEventStep(state_, *this, chores_); }
+
+// A signal to end, or a window that vanished: nothing is drawn into a window that is gone.
+bool SdlWindow::EndRequested() { return sdl::EndRequested() || WindowLost(); }
+
+void SdlWindow::DispatchEvents() {
   SDL_Event event;
   while (state_.loaded() && SDL_PollEvent(&event)) Dispatch(event);
-  if (EndRequested() || WindowLost()) state_.Unload();
-  const uint64_t now = SDL_GetTicks64();
-  if (state_.loaded()) FollowChangingMonitors(now);
-  const bool ending = !state_.loaded() || EndRequested();
-  for (StepChore* chore : chores_) chore->Step(now, ending);
-  if (state_.loaded() && timer_enabled_ && timer_.Due(now)) state_.Tick();
-  if (state_.loaded()) {
-    Compose(now);
-    Present();
-    WaitForRefresh();
-    canvas_.Warm();
-  }
-  return state_.EndStep();
 }
 
-void SdlWindow::Compose(uint64_t now_ms) {
+void SdlWindow::DrawFrame(uint64_t now_ms) {
   screen_->DrawCanvas(canvas_);
   label_->Draw();
   for (SdlSprite* sprite : z_order_) sprite->Draw(now_ms);
+  screen_->Present();
 }
 
 }  // namespace platform::sdl

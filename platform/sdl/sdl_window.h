@@ -13,7 +13,7 @@
 #include "platform/sdl/sdl_own_desktop.h"
 #include "platform/sdl/sdl_screen.h"
 #include "platform/sdl/sdl_sprite.h"
-#include "platform/sdl/step_chore.h"
+#include "platform/shared/event_step.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/memory_budget.h"
 #include "platform/platform.h"
@@ -22,7 +22,7 @@
 
 namespace platform::sdl {
 
-class SdlWindow final : public Window {
+class SdlWindow final : public Window, StepWindow {
  public:
   // The form covers the primary monitor, and a black window each other one; both
   // follow the monitors as they change. With a host window (an X window id, as
@@ -42,18 +42,31 @@ class SdlWindow final : public Window {
 
   // The parts of one step, open to benchmarks.
   void Dispatch(const SDL_Event& event);
-  void Compose(uint64_t now_ms);
-  void Present() { screen_->Present(); }
+  void DrawFrame(uint64_t now_ms) override;
   const char* ScreenName() const { return screen_->Name(); }
 
  private:
-  void SetIcon(const IconPicture& icon);
   // An own window's look, each step, at the windows not shown yet and the monitors.
-  void FollowChangingMonitors(uint64_t now_ms);
+  class FollowMonitors final : public StepChore {
+   public:
+    explicit FollowMonitors(SdlWindow& window) : window_(window) {}
+    void Step(uint64_t now_ms, bool ending) override;
+
+   private:
+    SdlWindow& window_;
+  };
+
+  // StepWindow
+  bool EndRequested() override;
+  void DispatchEvents() override;
+  uint64_t NowMs() override { return SDL_GetTicks64(); }
+  bool TimerDue(uint64_t now_ms) override { return timer_enabled_ && timer_.Due(now_ms); }
+  void WaitForRefresh() override;
+
+  void SetIcon(const IconPicture& icon);
   int DesktopScale() const;
   void ResizeCanvas();
   double DisplayRefreshHz() const;
-  void WaitForRefresh();
 
   WindowState state_;
   SDL_Window* window_ = nullptr;
@@ -69,8 +82,9 @@ class SdlWindow final : public Window {
   double refresh_hz_ = 0;  // of the display that shows the form; 0 where it tells none
   TimerClock timer_;
   bool timer_enabled_;
-  std::vector<StepChore*> chores_;
   std::unique_ptr<OwnDesktop> own_;  // the program's own window's; none in a host's window
+  FollowMonitors follow_monitors_{*this};
+  std::vector<StepChore*> chores_;  // the monitors followed first, where the window is its own
 };
 
 }  // namespace platform::sdl

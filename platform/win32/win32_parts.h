@@ -9,6 +9,7 @@
 // Before the Windows headers, whose macros RGB and SND_* would clash with them.
 #include "platform/canvas.h"
 #include "platform/platform.h"
+#include "platform/shared/event_step.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/gif/gif_animation.h"
 #include "platform/shared/memory_budget.h"
@@ -69,7 +70,7 @@ class Win32Label final : public Label {
   int font_k_ = 0;
 };
 
-class Win32Window final : public Window {
+class Win32Window final : public Window, StepWindow {
  public:
   Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget& budget);
   ~Win32Window() override;
@@ -92,8 +93,13 @@ class Win32Window final : public Window {
   HWND MakeCover(const Monitor& place) const;
   void Rescale();
   void ResizeBuffer(int width, int height);
-  void Present();
-  void WaitForRefresh();
+  // StepWindow: the timer's ticks come as messages.
+  bool EndRequested() override { return false; }
+  void DispatchEvents() override;
+  uint64_t NowMs() override { return GetTickCount64(); }
+  bool TimerDue(uint64_t) override { return false; }
+  void DrawFrame(uint64_t now_ms) override;
+  void WaitForRefresh() override;
 
   WindowState state_;
   HWND hwnd_ = nullptr;

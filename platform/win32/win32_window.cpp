@@ -395,19 +395,14 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
 
-int16_t Win32Window::DoEvents() {
-  if (!state_.BeginStep()) return state_.EndStep();
+int16_t Win32Window::DoEvents() { return RunEventStep(state_, *this, {}); }
+
+void Win32Window::DispatchEvents() {
   MSG msg;
   while (state_.loaded() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  if (state_.loaded()) {
-    Present();
-    WaitForRefresh();
-    canvas_.Warm();
-  }
-  return state_.EndStep();
 }
 
 // The next batch starts at the monitor's next refresh, counted on the clock; the
@@ -415,11 +410,12 @@ int16_t Win32Window::DoEvents() {
 void Win32Window::WaitForRefresh() {
   const uint64_t wait_ns = pace_.WaitNs(NowNs(), refresh_hz_);
   Sleep(DWORD((wait_ns + 999'999) / 1'000'000));
+  canvas_.Warm();
 }
 
 // The dirty runs of the canvas, then the banner and the sprites over them, then the
 // parts that changed onto the screen.
-void Win32Window::Present() {
+void Win32Window::DrawFrame(uint64_t now_ms) {
   changed_.clear();
   canvas_.TakeChanges();
   canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed_.push_back({x, y, x + w, y + h}); });
@@ -431,9 +427,8 @@ void Win32Window::Present() {
   label_->Draw(memory_dc_, k_);
   drawn_.push_back(label_->Pixels());
   GdiFlush();
-  const uint64_t now = GetTickCount64();
   for (const Win32Sprite* s : z_order_) {
-    s->Draw(bits_, k_, now);
+    s->Draw(bits_, k_, now_ms);
     drawn_.push_back(s->Pixels());
   }
   changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
