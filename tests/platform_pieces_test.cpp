@@ -16,6 +16,7 @@
 #include "platform/colour.h"
 #include "platform/large_pages.h"
 #include "platform/layout.h"
+#include "platform/shared/byte_reader.h"
 #include "platform/shared/event_step.h"
 #include "platform/shared/frame_pace.h"
 #include "platform/shared/host_path.h"
@@ -266,6 +267,37 @@ TEST(EventStep, EventsThenChoresThenTheTickThenTheFrameThenTheWaitAndNothingDraw
     EXPECT_EQ(platform::RunEventStep(state, step, {&step, &step}), c.loaded) << c.what;
     EXPECT_EQ(step.log, c.log) << c.what;
   }
+}
+
+// Every read stops at the end, whatever it asks for, and leaves the place where it
+// was; numbers read in either byte order.
+TEST(ByteReader, NoReadPassesTheEndAndARefusedOneMovesNothing) {
+  const uint8_t bytes[] = {0x12, 0x34, 0x56, 0x81, 0x82, 0x83, 0x84, 0x05};
+  for (const auto order : {platform::ByteReader::Order::kLittleEndian, platform::ByteReader::Order::kBigEndian}) {
+    const bool big = order == platform::ByteReader::Order::kBigEndian;
+    platform::ByteReader in(bytes, 3, order);
+    uint32_t u32 = 7, u16 = 7;
+    uint8_t byte = 0;
+    platform::ByteReader part(nullptr, 0);
+    EXPECT_FALSE(in.U32(&u32));
+    EXPECT_EQ(u32, 7u);
+    EXPECT_TRUE(in.U16(&u16));
+    EXPECT_EQ(u16, big ? 0x1234u : 0x3412u);
+    EXPECT_FALSE(in.U16(&u16));
+    EXPECT_FALSE(in.Skip(uint64_t(1) << 63));
+    EXPECT_FALSE(in.Take(2, &part));
+    EXPECT_TRUE(in.Byte(&byte));
+    EXPECT_EQ(byte, 0x56);
+    EXPECT_TRUE(in.AtEnd());
+    EXPECT_FALSE(in.Byte(&byte));
+  }
+  // A quantity of four bytes at most: 0x81 0x82 0x83 0x84 0x05 is one too many.
+  platform::ByteReader quantity(bytes + 3, 5);
+  uint32_t value = 0;
+  EXPECT_FALSE(quantity.Quantity(&value));
+  platform::ByteReader short_one(bytes + 6, 2);
+  EXPECT_TRUE(short_one.Quantity(&value));
+  EXPECT_EQ(value, (0x04u << 7) | 0x05u);
 }
 
 TEST(TwipsToPx, ThePixelHoldingAPlaceRoundedDownOnBothSidesOfZero) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/shared/byte_reader.h"
 #include "platform/shared/density.h"
 
 namespace platform::sdl {
@@ -27,31 +28,31 @@ int ScaleFactor(const DensityFacts& facts) {
 // bytes, a serial and its value.
 int XSettingsInteger(const unsigned char* data, size_t size, std::string_view name) {
   if (size < 12) return 0;
-  const bool big = data[0] == 1;
-  auto card16 = [&](size_t at) { return big ? data[at] << 8 | data[at + 1] : data[at + 1] << 8 | data[at]; };
-  auto card32 = [&](size_t at) {
-    return big ? uint32_t(card16(at)) << 16 | uint32_t(card16(at + 2)) : uint32_t(card16(at + 2)) << 16 | uint32_t(card16(at));
-  };
-  auto padded = [](size_t n) { return (n + 3) & ~size_t(3); };
-  const uint32_t count = card32(8);
-  size_t at = 12;
+  ByteReader in(data, size, data[0] == 1 ? ByteReader::Order::kBigEndian : ByteReader::Order::kLittleEndian);
+  auto padding = [](uint32_t n) { return (4 - n % 4) % 4; };
+  uint32_t count = 0;
+  in.Skip(8);
+  in.U32(&count);
   for (uint32_t i = 0; i < count; ++i) {
-    if (at + 4 > size) return 0;
-    const int type = data[at];
-    const size_t name_length = size_t(card16(at + 2));
-    const size_t value_at = at + 4 + padded(name_length) + 4;
-    if (value_at > size) return 0;
-    const std::string_view this_name(reinterpret_cast<const char*>(data + at + 4), name_length);
-    size_t value_length;
+    uint8_t type;
+    uint32_t name_length, value;
+    const uint8_t* this_name;
+    if (!in.Byte(&type) || !in.Skip(1) || !in.U16(&name_length) || !in.Bytes(name_length, &this_name) ||
+        !in.Skip(padding(name_length) + 4))
+      return 0;
     switch (type) {
-      case 0: value_length = 4; break;                                                  // integer
-      case 1: value_length = value_at + 4 <= size ? 4 + padded(card32(value_at)) : 0; break;  // string
-      case 2: value_length = 8; break;                                                  // colour
+      case 0:  // an integer
+        if (!in.U32(&value)) return 0;
+        if (std::string_view(reinterpret_cast<const char*>(this_name), name_length) == name) return int(int32_t(value));
+        break;
+      case 1:  // a string
+        if (!in.U32(&value) || !in.Skip(uint64_t(value) + padding(value))) return 0;
+        break;
+      case 2:  // a colour
+        if (!in.Skip(8)) return 0;
+        break;
       default: return 0;
     }
-    if (value_length == 0 || value_at + value_length > size) return 0;
-    if (type == 0 && this_name == name) return int(int32_t(card32(value_at)));
-    at = value_at + value_length;
   }
   return 0;
 }

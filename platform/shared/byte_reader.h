@@ -4,32 +4,53 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 
-inline uint32_t Le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline uint32_t Le32(const uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
-inline uint32_t Be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
-inline uint32_t Be32(const uint8_t* p) { return Be16(p) << 16 | Be16(p + 2); }
-
 class ByteReader {
  public:
-  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  enum class Order { kLittleEndian, kBigEndian };
+
+  ByteReader(const uint8_t* data, size_t size, Order order = Order::kLittleEndian)
+      : data_(data), size_(size), order_(order) {}
 
   bool Byte(uint8_t* out) {
     if (pos_ >= size_) return false;
     *out = data_[pos_++];
     return true;
   }
-  // Two bytes, the low one first.
-  bool Le16(int* out) {
-    if (size_ - pos_ < 2) return false;
-    *out = int(platform::Le16(data_ + pos_));
-    pos_ += 2;
+  // Two or four bytes as one number, in the reader's byte order.
+  template <typename T>
+  bool U16(T* out) {
+    uint32_t value;
+    if (!Number(2, &value)) return false;
+    *out = T(value);
+    return true;
+  }
+  bool U32(uint32_t* out) { return Number(4, out); }
+  // Whether the next bytes are tag's (four of them), passing over them if so.
+  bool Tag(const char* tag) {
+    if (size_ - pos_ < 4 || std::memcmp(data_ + pos_, tag, 4) != 0) return false;
+    pos_ += 4;
     return true;
   }
   bool Skip(uint64_t n) {
     if (n > size_ - pos_) return false;
+    pos_ += size_t(n);
+    return true;
+  }
+  // The next n bytes, passed over: where they lie.
+  bool Bytes(uint64_t n, const uint8_t** out) {
+    if (n > size_ - pos_) return false;
+    *out = data_ + pos_;
+    pos_ += size_t(n);
+    return true;
+  }
+  // The next n bytes, passed over, as a reader of their own in the same order.
+  bool Take(uint64_t n, ByteReader* part) {
+    if (n > size_ - pos_) return false;
+    *part = ByteReader(data_ + pos_, size_t(n), order_);
     pos_ += size_t(n);
     return true;
   }
@@ -49,11 +70,24 @@ class ByteReader {
     return false;
   }
   bool AtEnd() const { return pos_ >= size_; }
-  const uint8_t* Here() const { return data_ + pos_; }
+  size_t Left() const { return size_ - pos_; }
 
  private:
+  bool Number(int bytes, uint32_t* out) {
+    if (size_ - pos_ < size_t(bytes)) return false;
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+      const uint32_t b = data_[pos_ + (order_ == Order::kBigEndian ? i : bytes - 1 - i)];
+      value = value << 8 | b;
+    }
+    pos_ += size_t(bytes);
+    *out = value;
+    return true;
+  }
+
   const uint8_t* data_;
   size_t size_;
+  Order order_;
   size_t pos_ = 0;
 };
 

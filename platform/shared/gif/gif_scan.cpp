@@ -58,7 +58,7 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
   in.Skip(6);
   Outline outline;
   uint8_t packed, ignored;
-  if (!in.Le16(&outline.width) || !in.Le16(&outline.height) || !in.Byte(&packed) ||
+  if (!in.U16(&outline.width) || !in.U16(&outline.height) || !in.Byte(&packed) ||
       !in.Byte(&ignored) || !in.Byte(&ignored)) {
     Fail(why, "truncated header");
     return std::nullopt;
@@ -100,7 +100,7 @@ std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limi
     }
     int left, top, w, h;
     uint8_t frame_packed, code_size;
-    if (!in.Le16(&left) || !in.Le16(&top) || !in.Le16(&w) || !in.Le16(&h) ||
+    if (!in.U16(&left) || !in.U16(&top) || !in.U16(&w) || !in.U16(&h) ||
         !in.Byte(&frame_packed)) {
       Fail(why, "truncated image descriptor");
       return std::nullopt;

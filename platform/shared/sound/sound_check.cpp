@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/shared/byte_reader.h"
 
@@ -45,149 +46,105 @@ struct Timed {
   uint32_t tempo;  // microseconds per quarter note; 0 for a sounding event
 };
 
-}  // namespace
-
-bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why, Cost* cost) {
-  if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
-  if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
-    return Fail(why, "not a RIFF WAVE file");
-  const uint64_t riff_end = uint64_t(Le32(data + 4)) + 8;
-  if (riff_end > size) return Fail(why, "cut short: the file holds less than its header claims");
+struct Format {
   uint32_t tag = 0, channels = 0, rate = 0, block_align = 0, bits = 0;
-  bool have_format = false;  // one, since the check and the loader would each read another
-  for (uint64_t pos = 12; pos + 8 <= riff_end;) {
-    const uint8_t* chunk = data + pos;
-    const uint64_t length = Le32(chunk + 4);
-    if (pos + 8 + length > riff_end) return Fail(why, "cut short: a chunk runs past the end of the file");
-    if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      if (have_format) return Fail(why, "more than one format chunk");
-      if (length < 16) return Fail(why, "a format chunk too short");
-      tag = Le16(chunk + 8);
-      channels = Le16(chunk + 10);
-      rate = Le32(chunk + 12);
-      block_align = Le16(chunk + 20);
-      bits = Le16(chunk + 22);
-      if (tag == 0xFFFE && length >= 40) tag = Le16(chunk + 32);  // the extensible format's own
-      have_format = true;
-    } else if (std::memcmp(chunk, "data", 4) == 0) {
-      if (!have_format) return Fail(why, "sound data before its format");
-      if (!KnownEncoding(tag, bits)) return Fail(why, "an encoding the wave loader does not decode");
-      if (channels < 1 || int(channels) > limits.max_channels) return Fail(why, "channels beyond the limit");
-      if (int64_t(rate) < limits.min_rate || int64_t(rate) > limits.max_rate)
-        return Fail(why, "sample rate " + std::to_string(rate) + " Hz outside the limits");
-      if (block_align == 0) return Fail(why, "no block size");
-      const uint64_t frames = length * 8 / (uint64_t(bits) * channels);
-      const uint64_t converted = frames * uint64_t(limits.device_rate) / rate + 1;
-      const uint64_t decoded =
-          converted * uint64_t(limits.device_channels) * uint64_t(limits.device_sample_bytes);
-      if (decoded > limits.max_decoded_bytes)
-        return Fail(why, "decoded size of " + std::to_string(decoded >> 20) + " MB larger than the limit");
-      if (frames == 0) return Fail(why, "no sound data");
-      if (cost) {
-        // The loader's samples: 8-bit stays, 16-bit, A-law, mu-law and ADPCM become
-        // 16-bit, 24-bit becomes 32-bit.
-        const uint64_t sample_bytes = bits <= 8 && tag == 1 ? 1 : bits <= 16 ? 2 : 4;
-        const uint64_t samples = frames * channels * sample_bytes;
-        const uint64_t to_floats = std::max<uint64_t>(1, 4 / sample_bytes);
-        const uint64_t to_channels = std::max<uint64_t>(1, (uint64_t(limits.device_channels) + channels - 1) / channels);
-        // A change of rate takes twice the rounded-up ratio (seen: 8 kHz to 44.1 kHz,
-        // twelve times; 48 kHz to 44.1 kHz, twice).
-        const uint64_t to_rate =
-            int64_t(rate) == limits.device_rate ? 1 : 2 * ((uint64_t(limits.device_rate) + rate - 1) / rate);
-        const uint64_t conversion = samples * to_floats * to_channels * to_rate;
-        *cost = {size_t(size + samples + conversion), size_t(conversion)};
-      }
-      return true;
-    }
-    pos += 8 + length + (length & 1);
+};
+
+bool ReadFormat(ByteReader body, Format* format) {
+  if (body.Left() < 16) return false;
+  body.U16(&format->tag);
+  body.U16(&format->channels);
+  body.U32(&format->rate);
+  body.Skip(4);  // bytes a second
+  body.U16(&format->block_align);
+  body.U16(&format->bits);
+  if (format->tag == 0xFFFE && body.Left() >= 24) {  // the extensible format's own
+    body.Skip(8);
+    body.U16(&format->tag);
   }
-  return Fail(why, "no sound data");
+  return true;
 }
 
-bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why, Cost* cost) {
-  if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
-  if (size < 14 || std::memcmp(data, "MThd", 4) != 0 || Be32(data + 4) < 6)
-    return Fail(why, "not a Standard MIDI File");
-  const uint32_t header_length = Be32(data + 4);
-  const uint32_t declared_tracks = Be16(data + 10);
-  const uint32_t division = Be16(data + 12);
-  if (declared_tracks == 0 || int(declared_tracks) > limits.max_tracks)
-    return Fail(why, std::to_string(declared_tracks) + " tracks, beyond the limit");
-  if (division == 0) return Fail(why, "no time division");
-  // The synthesizer refuses a song timed in SMPTE frames, and says so without
-  // naming the file: it is refused here instead.
-  if (division & 0x8000) return Fail(why, "timed in SMPTE frames, which the synthesizer does not play");
-
-  std::vector<Timed> timed;
-  size_t events = 0;
-  uint32_t tracks = 0;
-  ByteReader file(data, size);
-  if (!file.Skip(8 + uint64_t(header_length))) return Fail(why, "cut short in its header");
-  while (!file.AtEnd() && tracks < declared_tracks) {
-    uint8_t id[4], length_bytes[4];
-    for (uint8_t& b : id)
-      if (!file.Byte(&b)) return Fail(why, "cut short between tracks");
-    for (uint8_t& b : length_bytes)
-      if (!file.Byte(&b)) return Fail(why, "cut short between tracks");
-    const uint32_t length = Be32(length_bytes);
-    const uint8_t* body = file.Here();
-    if (!file.Skip(length)) return Fail(why, "cut short: a track runs past the end of the file");
-    if (std::memcmp(id, "MTrk", 4) != 0) continue;  // chunks of other kinds are passed over
-    ++tracks;
-    ByteReader track(body, length);
-    uint64_t tick = 0;
-    uint8_t status = 0;
-    size_t track_events = 0;
-    while (!track.AtEnd()) {
-      uint32_t delta;
-      uint8_t b;
-      if (!track.Quantity(&delta) || !track.Byte(&b)) return Fail(why, "a track cut short");
-      tick += delta;
-      if (++track_events > limits.max_events_per_track) return Fail(why, "more events in a track than the limit");
-      if (++events > limits.max_events) return Fail(why, "more events than the limit");
-      if (b == 0xFF) {
-        uint8_t type;
-        uint32_t n;
-        if (!track.Byte(&type) || !track.Quantity(&n)) return Fail(why, "a track cut short");
-        const uint8_t* meta = track.Here();
-        if (!track.Skip(n)) return Fail(why, "a track cut short");
-        // The synthesizer refuses the whole song for a meta event of the wrong length.
-        if (MetaLength(type) >= 0 && n != uint32_t(MetaLength(type)))
-          return Fail(why, "a meta event of type " + std::to_string(type) + " and the wrong length");
-        if (type == 0x51) {
-          const uint32_t tempo = uint32_t(meta[0]) << 16 | uint32_t(meta[1]) << 8 | meta[2];
-          timed.push_back({tick, std::max<uint32_t>(tempo, 1)});
-        }
-        if (type == 0x2F) break;  // end of track
-        continue;
-      }
-      if (b == 0xF0 || b == 0xF7) {  // system exclusive
-        uint32_t n;
-        if (!track.Quantity(&n) || !track.Skip(n)) return Fail(why, "a track cut short");
-        timed.push_back({tick, 0});
-        continue;
-      }
-      uint8_t first;
-      if (b & 0x80) {
-        if (b >= 0xF0) return Fail(why, "a message that has no place in a file");
-        status = b;
-        if (!track.Byte(&first)) return Fail(why, "a track cut short");
-      } else {
-        if (!status) return Fail(why, "running status with no status before it");
-        first = b;  // running status: b is the first data byte
-      }
-      if (first & 0x80) return Fail(why, "a data byte out of range");
-      const uint8_t kind = status & 0xF0;
-      if (kind != 0xC0 && kind != 0xD0) {
-        uint8_t second;
-        if (!track.Byte(&second) || (second & 0x80)) return Fail(why, "a track cut short");
-      }
-      timed.push_back({tick, 0});
-    }
+// The sound data of a wave of this format, length bytes, held to the limits; its
+// cost as the loader will hold it.
+bool CheckData(const Format& f, uint64_t length, size_t size, const WaveLimits& limits, std::string* why, Cost* cost) {
+  if (!KnownEncoding(f.tag, f.bits)) return Fail(why, "an encoding the wave loader does not decode");
+  if (f.channels < 1 || int(f.channels) > limits.max_channels) return Fail(why, "channels beyond the limit");
+  if (int64_t(f.rate) < limits.min_rate || int64_t(f.rate) > limits.max_rate)
+    return Fail(why, "sample rate " + std::to_string(f.rate) + " Hz outside the limits");
+  if (f.block_align == 0) return Fail(why, "no block size");
+  const uint64_t frames = length * 8 / (uint64_t(f.bits) * f.channels);
+  const uint64_t converted = frames * uint64_t(limits.device_rate) / f.rate + 1;
+  const uint64_t decoded = converted * uint64_t(limits.device_channels) * uint64_t(limits.device_sample_bytes);
+  if (decoded > limits.max_decoded_bytes)
+    return Fail(why, "decoded size of " + std::to_string(decoded >> 20) + " MB larger than the limit");
+  if (frames == 0) return Fail(why, "no sound data");
+  if (cost) {
+    // The loader's samples: 8-bit stays, 16-bit, A-law, mu-law and ADPCM become
+    // 16-bit, 24-bit becomes 32-bit.
+    const uint64_t sample_bytes = f.bits <= 8 && f.tag == 1 ? 1 : f.bits <= 16 ? 2 : 4;
+    const uint64_t samples = frames * f.channels * sample_bytes;
+    const uint64_t to_floats = std::max<uint64_t>(1, 4 / sample_bytes);
+    const uint64_t to_channels = std::max<uint64_t>(1, (uint64_t(limits.device_channels) + f.channels - 1) / f.channels);
+    // A change of rate takes twice the rounded-up ratio (seen: 8 kHz to 44.1 kHz,
+    // twelve times; 48 kHz to 44.1 kHz, twice).
+    const uint64_t to_rate =
+        int64_t(f.rate) == limits.device_rate ? 1 : 2 * ((uint64_t(limits.device_rate) + f.rate - 1) / f.rate);
+    const uint64_t conversion = samples * to_floats * to_channels * to_rate;
+    *cost = {size_t(size + samples + conversion), size_t(conversion)};
   }
-  if (tracks == 0) return Fail(why, "no tracks");
+  return true;
+}
 
-  // When each event falls due, through the tempo changes of every track.
+// A track's events, each counted against the limits and noted with its tick.
+bool WalkTrack(ByteReader track, const MidiLimits& limits, size_t* events, std::vector<Timed>* timed,
+               std::string* why) {
+  uint64_t tick = 0;
+  uint8_t status = 0;
+  size_t track_events = 0;
+  while (!track.AtEnd()) {
+    uint32_t delta, n;
+    uint8_t b, type, first, second;
+    if (!track.Quantity(&delta) || !track.Byte(&b)) return Fail(why, "a track cut short");
+    tick += delta;
+    if (++track_events > limits.max_events_per_track) return Fail(why, "more events in a track than the limit");
+    if (++*events > limits.max_events) return Fail(why, "more events than the limit");
+    if (b == 0xFF) {  // a meta event
+      ByteReader meta(nullptr, 0, ByteReader::Order::kBigEndian);
+      if (!track.Byte(&type) || !track.Quantity(&n) || !track.Take(n, &meta)) return Fail(why, "a track cut short");
+      // The synthesizer refuses the whole song for a meta event of the wrong length.
+      if (MetaLength(type) >= 0 && n != uint32_t(MetaLength(type)))
+        return Fail(why, "a meta event of type " + std::to_string(type) + " and the wrong length");
+      uint8_t tempo[3];
+      if (type == 0x51 && meta.Byte(&tempo[0]) && meta.Byte(&tempo[1]) && meta.Byte(&tempo[2]))
+        timed->push_back({tick, std::max<uint32_t>(uint32_t(tempo[0]) << 16 | uint32_t(tempo[1]) << 8 | tempo[2], 1)});
+      if (type == 0x2F) break;  // end of track
+      continue;
+    }
+    if (b == 0xF0 || b == 0xF7) {  // system exclusive
+      if (!track.Quantity(&n) || !track.Skip(n)) return Fail(why, "a track cut short");
+      timed->push_back({tick, 0});
+      continue;
+    }
+    if (b & 0x80) {
+      if (b >= 0xF0) return Fail(why, "a message that has no place in a file");
+      status = b;
+      if (!track.Byte(&first)) return Fail(why, "a track cut short");
+    } else {
+      if (!status) return Fail(why, "running status with no status before it");
+      first = b;  // running status: b is the first data byte
+    }
+    if (first & 0x80) return Fail(why, "a data byte out of range");
+    const uint8_t kind = status & 0xF0;
+    if (kind != 0xC0 && kind != 0xD0 && (!track.Byte(&second) || (second & 0x80))) return Fail(why, "a track cut short");
+    timed->push_back({tick, 0});
+  }
+  return true;
+}
+
+// Whether more sounding events than the limit fall due within its window, through
+// the tempo changes of every track.
+bool TooManyDueAtOnce(std::vector<Timed>& timed, uint32_t division, const MidiLimits& limits) {
   std::stable_sort(timed.begin(), timed.end(), [](const Timed& a, const Timed& b) {
     return a.tick < b.tick || (a.tick == b.tick && a.tempo > b.tempo);  // tempo first
   });
@@ -197,8 +154,7 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
   std::vector<double> due;
   due.reserve(timed.size());
   for (const Timed& t : timed) {
-    const double us_per_tick = double(tempo) / double(division);
-    now_us += double(t.tick - last_tick) * us_per_tick;
+    now_us += double(t.tick - last_tick) * double(tempo) / double(division);
     last_tick = t.tick;
     if (t.tempo)
       tempo = t.tempo;
@@ -208,10 +164,79 @@ bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::
   const double window_us = limits.window_ms * 1000.0;
   for (size_t first = 0, last = 0; last < due.size(); ++last) {
     while (due[last] - due[first] >= window_us) ++first;
-    if (last - first + 1 > limits.max_events_in_window)
-      return Fail(why, "more than " + std::to_string(limits.max_events_in_window) + " events fall due within " +
-                           std::to_string(limits.window_ms) + " ms");
+    if (last - first + 1 > limits.max_events_in_window) return true;
   }
+  return false;
+}
+
+}  // namespace
+
+bool CheckWave(const uint8_t* data, size_t size, const WaveLimits& limits, std::string* why, Cost* cost) {
+  if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
+  ByteReader file(data, size), chunks(nullptr, 0);
+  uint32_t riff_length = 0;
+  if (!file.Tag("RIFF") || !file.U32(&riff_length) || !file.Tag("WAVE")) return Fail(why, "not a RIFF WAVE file");
+  ByteReader riff(data + 8, size - 8);
+  if (!riff.Take(riff_length, &chunks) || !chunks.Skip(4))
+    return Fail(why, "cut short: the file holds less than its header claims");
+  Format format;
+  bool have_format = false;  // one, since the check and the loader would each read another
+  while (chunks.Left() >= 8) {
+    const bool is_format = chunks.Tag("fmt "), is_data = !is_format && chunks.Tag("data");
+    if (!is_format && !is_data) chunks.Skip(4);
+    uint32_t length = 0;
+    ByteReader body(nullptr, 0);
+    chunks.U32(&length);
+    if (!chunks.Take(length, &body)) return Fail(why, "cut short: a chunk runs past the end of the file");
+    if (is_format) {
+      if (have_format) return Fail(why, "more than one format chunk");
+      if (!ReadFormat(body, &format)) return Fail(why, "a format chunk too short");
+      have_format = true;
+    } else if (is_data) {
+      if (!have_format) return Fail(why, "sound data before its format");
+      return CheckData(format, length, size, limits, why, cost);
+    }
+    chunks.Skip(length & 1);
+  }
+  return Fail(why, "no sound data");
+}
+
+bool CheckMidi(const uint8_t* data, size_t size, const MidiLimits& limits, std::string* why, Cost* cost) {
+  if (size > limits.max_file_bytes) return Fail(why, "larger than the limit");
+  ByteReader file(data, size, ByteReader::Order::kBigEndian);
+  uint32_t header_length = 0, declared_tracks = 0, division = 0;
+  if (size < 14 || !file.Tag("MThd") || !file.U32(&header_length) || header_length < 6)
+    return Fail(why, "not a Standard MIDI File");
+  ByteReader header = file;
+  header.Skip(2);  // the format
+  header.U16(&declared_tracks);
+  header.U16(&division);
+  if (declared_tracks == 0 || int(declared_tracks) > limits.max_tracks)
+    return Fail(why, std::to_string(declared_tracks) + " tracks, beyond the limit");
+  if (division == 0) return Fail(why, "no time division");
+  // The synthesizer refuses a song timed in SMPTE frames, and says so without
+  // naming the file: it is refused here instead.
+  if (division & 0x8000) return Fail(why, "timed in SMPTE frames, which the synthesizer does not play");
+
+  if (!file.Skip(header_length)) return Fail(why, "cut short in its header");
+
+  std::vector<Timed> timed;
+  size_t events = 0;
+  uint32_t tracks = 0;
+  while (!file.AtEnd() && tracks < declared_tracks) {
+    const bool is_track = file.Tag("MTrk");
+    uint32_t length;
+    ByteReader track(nullptr, 0);
+    if ((!is_track && !file.Skip(4)) || !file.U32(&length)) return Fail(why, "cut short between tracks");
+    if (!file.Take(length, &track)) return Fail(why, "cut short: a track runs past the end of the file");
+    if (!is_track) continue;  // chunks of other kinds are passed over
+    ++tracks;
+    if (!WalkTrack(track, limits, &events, &timed, why)) return false;
+  }
+  if (tracks == 0) return Fail(why, "no tracks");
+  if (TooManyDueAtOnce(timed, division, limits))
+    return Fail(why, "more than " + std::to_string(limits.max_events_in_window) + " events fall due within " +
+                         std::to_string(limits.window_ms) + " ms");
   if (cost) {
     const size_t held = 2 * size + events * limits.bytes_per_event + limits.synthesizer_bytes;
     *cost = {held, held};
