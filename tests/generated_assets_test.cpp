@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/shared/gif/gif_animation.h"
+#include "tests/gif_fixtures.h"
 #include "scenes/Flitter/scene.h"
 #include "scenes/Rerarir/scene.h"
 #include "scenes/Tunelight/scene.h"
@@ -89,7 +90,7 @@ TEST(GeneratedSprites, MatchTheirControlsAndAnimateInALoop) {
         EXPECT_NE(frames[f], frames[(f + 1) % frames.size()]) << "frames " << f << " and the next";
 
       std::string why;
-      EXPECT_TRUE(platform::gif::Load(path, {}, &why)) << why;
+      EXPECT_TRUE(gif_fixtures::LoadFile(path, &why)) << why;
     }
   }
 }

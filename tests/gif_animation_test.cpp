@@ -26,14 +26,14 @@ const std::vector<Rgb> kPalette{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}
 std::optional<Animation> DecodeRecipe(const GifRecipe& recipe, const Limits& limits = {}) {
   const std::vector<uint8_t> bytes = Encode(recipe);
   std::string why;
-  auto anim = Decode(bytes.data(), bytes.size(), limits, &why);
+  auto anim = DecodeBytes(bytes, limits, &why);
   EXPECT_TRUE(anim) << why;
   return anim;
 }
 
 std::string Refusal(const std::vector<uint8_t>& bytes, const Limits& limits = {}) {
   std::string why;
-  auto anim = Decode(bytes.data(), bytes.size(), limits, &why);
+  auto anim = DecodeBytes(bytes, limits, &why);
   EXPECT_FALSE(anim);
   return why;
 }
@@ -126,7 +126,7 @@ TEST(GifCompositing, OnlyThePartAControlShowsIsKept) {
   FrameRecipe low{0, 2, 4, 1, {3, 3, 3, 3}, 10};       // below what is kept
   std::vector<uint8_t> bytes = Encode({4, 3, kPalette, {Solid(4, 3, 1), corner, low}});
   std::string why;
-  auto anim = Decode(bytes.data(), bytes.size(), {}, &why, {3, 2});
+  auto anim = DecodeBytes(bytes, {}, &why, {3, 2});
   ASSERT_TRUE(anim) << why;
   EXPECT_EQ(anim->width, 3);
   EXPECT_EQ(anim->height, 2);
@@ -182,7 +182,7 @@ TEST(GifLoad, InputsTheFuzzerFoundLoadOrAreRefusedWithoutHarm) {
   while (dirent* entry = readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
     std::string why;
-    const auto anim = platform::gif::Load(folder + "/" + entry->d_name, {}, &why);
+    const auto anim = gif_fixtures::LoadFile(folder + "/" + entry->d_name, &why);
     if (anim) EXPECT_FALSE(anim->frames.empty()) << entry->d_name;
     else EXPECT_FALSE(why.empty()) << entry->d_name;
     ++tried;
@@ -196,7 +196,7 @@ TEST(GifRefusal, TruncatedFilesAreRefusedAtEveryLength) {
   for (size_t n = 0; n + 1 < whole.size(); ++n) {
     std::vector<uint8_t> cut(whole.begin(), whole.begin() + ptrdiff_t(n));
     std::string why;
-    EXPECT_FALSE(Decode(cut.data(), cut.size(), {}, &why)) << "length " << n;
+    EXPECT_FALSE(DecodeBytes(cut, {}, &why)) << "length " << n;
     EXPECT_FALSE(why.empty());
   }
 }
@@ -245,7 +245,7 @@ TEST(GifRefusal, CommentsAndExtensionsCountWithTheirBookkeeping) {
   Limits limits;
   limits.max_extension_bytes = 68 + 15 * 65;
   std::string why;
-  EXPECT_TRUE(Decode(WithComment(picture, 15).data(), WithComment(picture, 15).size(), limits, &why)) << why;
+  EXPECT_TRUE(DecodeBytes(WithComment(picture, 15), limits, &why)) << why;
   EXPECT_EQ(Refusal(WithComment(picture, 16), limits), "extensions and comments larger than the limit");
   // A 32 MiB file that is nearly all one comment: 16.7 million sub-blocks that a
   // decoder would keep one by one.
@@ -255,9 +255,9 @@ TEST(GifRefusal, CommentsAndExtensionsCountWithTheirBookkeeping) {
 
 TEST(GifLoad, MissingFilesAndFoldersAreRefused) {
   std::string why;
-  EXPECT_FALSE(platform::gif::Load("/nonexistent/ghost.gif", {}, &why));
+  EXPECT_FALSE(gif_fixtures::LoadFile("/nonexistent/ghost.gif", &why));
   EXPECT_FALSE(why.empty());
-  EXPECT_FALSE(platform::gif::Load("/tmp", {}, &why));
+  EXPECT_FALSE(gif_fixtures::LoadFile("/tmp", &why));
   EXPECT_EQ(why, "not a regular file");
 }
 
@@ -267,7 +267,7 @@ TEST(GifLoad, AFileOnDiskDecodes) {
   const std::string path = std::string(dir) + "/sprite.gif";
   WriteFile(path, Encode({3, 2, kPalette, {Solid(3, 2, 3)}}));
   std::string why;
-  auto anim = platform::gif::Load(path, {}, &why);
+  auto anim = gif_fixtures::LoadFile(path, &why);
   ASSERT_TRUE(anim) << why;
   EXPECT_EQ(anim->width, 3);
   EXPECT_EQ(anim->height, 2);

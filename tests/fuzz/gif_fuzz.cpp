@@ -41,7 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string why;
   std::optional<platform::gif::Animation> animation;
   const size_t peak = memory_account::PeakDuring(
-      [&] { animation = platform::gif::Load("/proc/self/fd/" + std::to_string(fd), limits, &why, crop); });
+      [&] {
+        platform::MemoryBudget budget(SIZE_MAX);
+        const auto file = platform::gif::ReadAdmitted("/proc/self/fd/" + std::to_string(fd), limits, crop, budget, &why);
+        if (file) animation = platform::gif::Decode(*file, &why, crop);
+      });
   close(fd);
   // What the budget counts for the file, where it passes the scan (a picture from
   // each kept frame included, though none is made here); the file's bytes where not.

@@ -73,18 +73,10 @@ struct Admitted {
 std::optional<Admitted> ReadAdmitted(const std::string& path, const Limits& limits, Crop crop, MemoryBudget& budget,
                                      std::string* why);
 
-// Scans, then decodes and composites, keeping the part crop says. Fails, saying why,
-// where Scan fails or giflib reports an error.
-std::optional<Animation> Decode(const uint8_t* data, size_t size, const Limits& limits,
-                                std::string* why, Crop crop = {});
-// The same for a file already read, scanned and admitted: the scan is not made again.
+// Decodes a file read, scanned and admitted, and composites its frames, keeping the
+// part crop says. Fails, saying why, where giflib reports an error or reads the
+// blocks otherwise than the scan did.
 std::optional<Animation> Decode(const Admitted& file, std::string* why, Crop crop = {});
-// The same for bytes with the outline their scan gave.
-std::optional<Animation> DecodeScanned(const uint8_t* data, size_t size, const Outline& outline, std::string* why,
-                                       Crop crop = {});
-
-// Reads a regular file of at most limits.max_file_bytes and decodes it.
-std::optional<Animation> Load(const std::string& path, const Limits& limits, std::string* why, Crop crop = {});
 
 // What loading a file of file_bytes with this outline costs: the file's bytes,
 // giflib's rasters and extensions with their bookkeeping, the composing canvas and
