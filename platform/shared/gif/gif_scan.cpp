@@ -24,9 +24,27 @@ bool SkipSubBlocks(ByteReader& in, size_t* kept = nullptr) {
   }
 }
 
-bool Fail(std::string* why, const char* text) {
+std::nullopt_t Refuse(std::string* why, const char* text) {
   if (why) *why = text;
-  return false;
+  return std::nullopt;
+}
+
+// One image, after its separator, added to the outline: why it is refused, or null.
+const char* ScanImage(ByteReader& in, const Limits& limits, Outline* outline) {
+  int left, top, w, h;
+  uint8_t packed, code_size;
+  if (!in.U16(&left) || !in.U16(&top) || !in.U16(&w) || !in.U16(&h) || !in.Byte(&packed))
+    return "truncated image descriptor";
+  if (w > limits.max_side || h > limits.max_side) return "frame larger than the limit";
+  if ((packed & 0x80) && !in.Skip(3u << ((packed & 7) + 1))) return "truncated colour table";
+  if (!in.Byte(&code_size) || code_size < 1 || code_size > 11 || !SkipSubBlocks(in))
+    return "truncated or malformed image data";
+  if (++outline->frames > limits.max_frames) return "more frames than the limit";
+  outline->raster_bytes += size_t(w) * size_t(h);
+  const size_t screen_bytes = size_t(outline->width) * size_t(outline->height) * 4;
+  if (outline->raster_bytes + size_t(outline->frames) * screen_bytes > limits.max_decoded_bytes)
+    return "decoded size larger than the limit";
+  return nullptr;
 }
 
 }  // namespace
@@ -48,89 +66,32 @@ size_t Animation::FrameAt(uint64_t elapsed_ms) const {
   return frames.size() - 1;
 }
 
-std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limits,
-                            std::string* why) {
-  ByteReader in(data, size);
-  if (size < 6 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0)) {
-    Fail(why, "not a GIF file");
-    return std::nullopt;
-  }
-  in.Skip(6);
+std::optional<Outline> Scan(const uint8_t* data, size_t size, const Limits& limits, std::string* why) {
+  if (size < 6 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0))
+    return Refuse(why, "not a GIF file");
+  ByteReader in(data + 6, size - 6);
   Outline outline;
   uint8_t packed, ignored;
-  if (!in.U16(&outline.width) || !in.U16(&outline.height) || !in.Byte(&packed) ||
-      !in.Byte(&ignored) || !in.Byte(&ignored)) {
-    Fail(why, "truncated header");
-    return std::nullopt;
-  }
-  if (outline.width == 0 || outline.height == 0) {
-    Fail(why, "empty logical screen");
-    return std::nullopt;
-  }
-  if (outline.width > limits.max_side || outline.height > limits.max_side) {
-    Fail(why, "logical screen larger than the limit");
-    return std::nullopt;
-  }
-  if ((packed & 0x80) && !in.Skip(3u << ((packed & 7) + 1))) {
-    Fail(why, "truncated colour table");
-    return std::nullopt;
-  }
-  const size_t screen_bytes = size_t(outline.width) * size_t(outline.height) * 4;
+  if (!in.U16(&outline.width) || !in.U16(&outline.height) || !in.Byte(&packed) || !in.Skip(2))
+    return Refuse(why, "truncated header");
+  if (outline.width == 0 || outline.height == 0) return Refuse(why, "empty logical screen");
+  if (outline.width > limits.max_side || outline.height > limits.max_side)
+    return Refuse(why, "logical screen larger than the limit");
+  if ((packed & 0x80) && !in.Skip(3u << ((packed & 7) + 1))) return Refuse(why, "truncated colour table");
   for (;;) {
     uint8_t block;
-    if (!in.Byte(&block)) {
-      Fail(why, "truncated: no trailer");
-      return std::nullopt;
-    }
+    if (!in.Byte(&block)) return Refuse(why, "truncated: no trailer");
     if (block == 0x3B) break;
     if (block == 0x21) {
-      if (!in.Byte(&ignored) || !SkipSubBlocks(in, &outline.extension_bytes)) {
-        Fail(why, "truncated extension");
-        return std::nullopt;
-      }
-      if (outline.extension_bytes > limits.max_extension_bytes) {
-        Fail(why, "extensions and comments larger than the limit");
-        return std::nullopt;
-      }
+      if (!in.Byte(&ignored) || !SkipSubBlocks(in, &outline.extension_bytes)) return Refuse(why, "truncated extension");
+      if (outline.extension_bytes > limits.max_extension_bytes)
+        return Refuse(why, "extensions and comments larger than the limit");
       continue;
     }
-    if (block != 0x2C) {
-      Fail(why, "unknown block");
-      return std::nullopt;
-    }
-    int left, top, w, h;
-    uint8_t frame_packed, code_size;
-    if (!in.U16(&left) || !in.U16(&top) || !in.U16(&w) || !in.U16(&h) ||
-        !in.Byte(&frame_packed)) {
-      Fail(why, "truncated image descriptor");
-      return std::nullopt;
-    }
-    if (w > limits.max_side || h > limits.max_side) {
-      Fail(why, "frame larger than the limit");
-      return std::nullopt;
-    }
-    if ((frame_packed & 0x80) && !in.Skip(3u << ((frame_packed & 7) + 1))) {
-      Fail(why, "truncated colour table");
-      return std::nullopt;
-    }
-    if (!in.Byte(&code_size) || code_size < 1 || code_size > 11 || !SkipSubBlocks(in)) {
-      Fail(why, "truncated or malformed image data");
-      return std::nullopt;
-    }
-    if (++outline.frames > limits.max_frames) {
-      Fail(why, "more frames than the limit");
-      return std::nullopt;
-    }
-    outline.raster_bytes += size_t(w) * size_t(h);
-    if (outline.raster_bytes + size_t(outline.frames) * screen_bytes > limits.max_decoded_bytes) {
-      Fail(why, "decoded size larger than the limit");
-      return std::nullopt;
-    }
+    if (block != 0x2C) return Refuse(why, "unknown block");
+    if (const char* refused = ScanImage(in, limits, &outline)) return Refuse(why, refused);
   }
-  if (outline.frames == 0) {
-    Fail(why, "no frames");
-    return std::nullopt;
-  }
+  if (outline.frames == 0) return Refuse(why, "no frames");
   return outline;
 }
 
