@@ -16,7 +16,8 @@ target_link_libraries(saver PUBLIC platform)
 add_library(platform_win32 STATIC
   platform/shared/small_file.cpp platform/shared/memory_budget.cpp platform/shared/gif/gif_scan.cpp
   platform/shared/monitor_plan.cpp platform/shared/event_step.cpp
-  platform/win32/win32_platform.cpp platform/win32/win32_window.cpp platform/win32/win32_pixels.cpp
+  platform/win32/win32_platform.cpp platform/win32/win32_window.cpp platform/win32/win32_controls.cpp
+  platform/win32/win32_pixels.cpp
   platform/win32/win32_gif.cpp)
 target_link_libraries(platform_win32 PUBLIC platform gdiplus shlwapi winmm gdi32 user32 ole32)
 

@@ -1,6 +1,6 @@
 // The animated picture control's decoding on Win32: the shared reader, block scan
 // and budget hold a file to the limits, then GDI+ decodes and composites its frames.
-#include "platform/win32/win32_parts.h"
+#include "platform/win32/win32_controls.h"
 
 #include <objidl.h>
 #include <shlwapi.h>

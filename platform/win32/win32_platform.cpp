@@ -14,7 +14,7 @@ using std::min;
 
 #include "platform/shared/memory_budget.h"
 #include "platform/shared/std_random.h"
-#include "platform/win32/win32_parts.h"
+#include "platform/win32/win32_window.h"
 
 // The engine's calls bear the names of the ANSI functions, which the Windows
 // headers define as macros for their wide forms.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/win32_parts.h"
+#include "platform/win32/win32_window.h"
 
 #include <algorithm>
 namespace Gdiplus {
