@@ -57,6 +57,7 @@ void OwnDesktop::MonitorsNoticed() {
 }
 
 bool OwnDesktop::FollowChanging(uint64_t now_ms) {
+  AskAgain(now_ms);
   if (now_ms >= next_watch_ms_) {
     next_watch_ms_ = now_ms + kWatchEveryMs;
     if (MonitorsChanged(/*up_to_now=*/false)) MonitorsNoticed();

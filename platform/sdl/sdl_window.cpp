@@ -66,25 +66,25 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
     }
   } else {
     window_ = OwnDesktop::MakeForm(std::string(layout.caption));
-    own_ = std::make_unique<OwnDesktop>(window_);
-    chores_.insert(chores_.begin(), &follow_monitors_);
+    desktop_ = std::make_unique<OwnDesktop>(window_);
   }
+  chores_.insert(chores_.begin(), &follow_monitors_);
   GuardXlib(window_);
   // The first monitor SDL names is not always the primary one, and SDL sees none of
   // the monitors made by hand: the form goes where the window system says, before
   // it is shown, and the other monitors get their covers.
-  if (own_) own_->Follow();
+  desktop_->Follow();
   scale_ = DesktopScale();
   // The screen next: a GL renderer makes its context on a native window of its own,
   // and the one made above is destroyed. What follows is asked of the window that
   // will be drawn into.
   screen_ = MakeScreen(window_, scale_);
   WatchWindow(window_);
-  if (own_) own_->Watch();
+  desktop_->Watch();
   // No text is ever typed here; with text input on, SDL's input-method support
   // would reach for a session bus at the first focus and, where none runs, start one.
   SDL_StopTextInput();
-  if (own_) SetIcon(layout.icon);
+  if (!host_window) SetIcon(layout.icon);
   ResizeCanvas();
   refresh_hz_ = DisplayRefreshHz();
 
@@ -142,8 +142,7 @@ void SdlWindow::WaitForRefresh() {
 // After a change of monitors, a new monitor or a new mode sets a new pace.
 void SdlWindow::FollowMonitors::Step(uint64_t now_ms, bool ending) {
   if (ending) return;
-  window_.own_->AskAgain(now_ms);
-  if (window_.own_->FollowChanging(now_ms)) window_.refresh_hz_ = window_.DisplayRefreshHz();
+  if (window_.desktop_->FollowChanging(now_ms)) window_.refresh_hz_ = window_.DisplayRefreshHz();
 }
 
 void SdlWindow::ResizeCanvas() {
@@ -163,7 +162,7 @@ void SdlWindow::ResizeCanvas() {
 Sprite& SdlWindow::sprite(int number) { return *sprites_.at(size_t(number - 1)); }
 
 void SdlWindow::Show() {
-  if (own_) own_->Show();  // a host has shown its window already
+  desktop_->Show();
   state_.Shown();
 }
 
@@ -182,13 +181,13 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
       if (IsDestruction(e.syswm.msg)) Unload();
       break;
     case SDL_DISPLAYEVENT:
-      if (own_) own_->MonitorsNoticed();
+      desktop_->MonitorsNoticed();
       break;
     case SDL_WINDOWEVENT:
-      if (own_ && e.window.event == SDL_WINDOWEVENT_SHOWN) own_->Shown(e.window.windowID);
+      if (e.window.event == SDL_WINDOWEVENT_SHOWN) desktop_->Shown(e.window.windowID);
       if (e.window.windowID != SDL_GetWindowID(window_)) {  // a cover
-        if (own_ && (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
-          own_->Repaint(e.window.windowID);
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+          desktop_->Repaint(e.window.windowID);
         break;
       }
       switch (e.window.event) {
@@ -202,18 +201,18 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
       break;
     // Over a host's window the input is the host's.
     case SDL_KEYDOWN:
-      if (!own_) break;
+      if (!desktop_->TakesInput()) break;
       state_.KeyDown(VirtualKey(e.key.keysym.sym), ShiftState(e.key.keysym.mod));
       break;
     case SDL_MOUSEBUTTONDOWN: {
       float x, y;
-      if (!own_ || !own_->PlaceOnForm(e.button.windowID, e.button.x, e.button.y, event_twips_, &x, &y)) break;
+      if (!desktop_->PlaceOnForm(e.button.windowID, e.button.x, e.button.y, event_twips_, &x, &y)) break;
       state_.MouseDown(Button(e.button.button), ShiftState(SDL_GetModState()), x, y);
       break;
     }
     case SDL_MOUSEMOTION: {
       float x, y;
-      if (!own_ || !own_->PlaceOnForm(e.motion.windowID, e.motion.x, e.motion.y, event_twips_, &x, &y)) break;
+      if (!desktop_->PlaceOnForm(e.motion.windowID, e.motion.x, e.motion.y, event_twips_, &x, &y)) break;
       state_.MouseMove(Buttons(e.motion.state), ShiftState(SDL_GetModState()), x, y);
       break;
     }

@@ -46,7 +46,7 @@ class SdlWindow final : public Window, StepWindow {
   const char* ScreenName() const { return screen_->Name(); }
 
  private:
-  // An own window's look, each step, at the windows not shown yet and the monitors.
+  // The desktop's look, each step, at the windows not shown yet and the monitors.
   class FollowMonitors final : public StepChore {
    public:
     explicit FollowMonitors(SdlWindow& window) : window_(window) {}
@@ -82,9 +82,9 @@ class SdlWindow final : public Window, StepWindow {
   double refresh_hz_ = 0;  // of the display that shows the form; 0 where it tells none
   TimerClock timer_;
   bool timer_enabled_;
-  std::unique_ptr<OwnDesktop> own_;  // the program's own window's; none in a host's window
+  std::unique_ptr<Desktop> desktop_ = std::make_unique<HostedDesktop>();
   FollowMonitors follow_monitors_{*this};
-  std::vector<StepChore*> chores_;  // the monitors followed first, where the window is its own
+  std::vector<StepChore*> chores_;  // the monitors followed first
 };
 
 }  // namespace platform::sdl
