@@ -1,5 +1,5 @@
 // The process's end: signals that ask it to end, whoever blocked or ignored them
-// before it started, and the backstop, which a later signal does not put off.
+// before it started, and the exit watchdog, which a later signal does not put off.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -11,7 +11,7 @@
 
 namespace {
 
-using platform::sdl::BackstopDueInNs;
+using platform::sdl::ExitWatchdogDueInNs;
 using platform::sdl::EndRequested;
 using platform::sdl::PrepareProcess;
 
@@ -33,7 +33,7 @@ TEST(Process, AnEndSignalBlockedOrIgnoredByWhoeverStartedItStillAsksItToEnd) {
               sigprocmask(SIG_BLOCK, &set, nullptr);
               signal(SIGHUP, SIG_IGN);
               PrepareProcess();
-              signal(SIGALRM, SIG_IGN);  // the backstop, which would end the child, is not what is tested
+              signal(SIGALRM, SIG_IGN);  // the exit watchdog, which would end the child, is not what is tested
               kill(getpid(), SIGTERM);
               if (!EndRequested()) return 1;
               return 0;
@@ -51,17 +51,17 @@ TEST(Process, AnEndSignalBlockedOrIgnoredByWhoeverStartedItStillAsksItToEnd) {
       << "a SIGHUP ignored before the start did not ask it to end";
 }
 
-TEST(Process, TheBackstopCountsFromTheFirstRequestToEnd) {
+TEST(Process, TheExitWatchdogCountsFromTheFirstRequestToEnd) {
   EXPECT_EQ(InChild([] {
               PrepareProcess();
               signal(SIGALRM, SIG_IGN);
-              if (BackstopDueInNs() != 0) return 1;  // not armed before any request
+              if (ExitWatchdogDueInNs() != 0) return 1;  // not armed before any request
               kill(getpid(), SIGTERM);
-              const uint64_t first = BackstopDueInNs();
+              const uint64_t first = ExitWatchdogDueInNs();
               if (first == 0 || first > 500'000'000u) return 2;
               usleep(100'000);
               kill(getpid(), SIGINT);
-              const uint64_t second = BackstopDueInNs();
+              const uint64_t second = ExitWatchdogDueInNs();
               // A second request leaves it where the first set it, 100 ms nearer.
               return second + 90'000'000u <= first ? 0 : 3;
             }),

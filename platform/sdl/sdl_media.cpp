@@ -120,8 +120,8 @@ bool SdlMedia::OpenAudio() {
 uint32_t SdlMedia::mciSendString(const std::string& command) { return interpreter_.Send(command); }
 
 int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
-  const bool speaking = MayPlay();
-  if (speaking && !OpenAudio()) {
+  const bool may_play = MayPlay();
+  if (may_play && !OpenAudio()) {
     *error = mci::kHardware;
     return 0;
   }
@@ -147,7 +147,7 @@ int SdlMedia::Open(const std::string& host_path, uint32_t* error) {
   Song& song = music_[next_id_];
   song.bytes = std::move(*bytes);
   song.path = host_path;
-  if (speaking && !Load(song)) {
+  if (may_play && !Load(song)) {
     music_.erase(next_id_);
     *error = mci::kInvalidFile;
     return 0;

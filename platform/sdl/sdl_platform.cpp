@@ -84,7 +84,7 @@ SdlPlatform::SdlPlatform(std::string_view program_name)
 SdlPlatform::~SdlPlatform() {
   // The programs end through EndProcess, never here: the platform is taken down only
   // where a benchmark made it. Even so nothing here may keep the process.
-  ArmBackstop();
+  ArmExitWatchdog();
   parts_->media.Shutdown();
   TTF_Quit();
   SDL_Quit();

@@ -1,5 +1,5 @@
 // The process: its first steps, the signals that ask it to end, its clock, the
-// backstop and the end. Implements what sdl_process.h declares.
+// exit watchdog and the end. Implements what sdl_process.h declares.
 #include "platform/sdl/sdl_process.h"
 
 #include <SDL.h>
@@ -27,21 +27,21 @@ std::atomic<bool> end_requested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 // A request to end: the next event-processing step closes the window. Should the
-// program not get there (stuck in a library, a frozen display), the backstop ends
+// program not get there (stuck in a library, a frozen display), the exit watchdog ends
 // it half a second later; the sound goes with it.
 void OnEndSignal(int) {
   end_requested = true;
-  ArmBackstop();
+  ArmExitWatchdog();
 }
 
 void OnOverdue(int) { _exit(0); }
 
-// The backstop's timer, made at the start (making one is not safe in a signal
+// The exit watchdog's timer, made at the start (making one is not safe in a signal
 // handler; setting it is). Half a second: the program is gone well within a second
 // of the request, however late the system is to run the handler.
-constexpr long kBackstopNs = 500'000'000;
-timer_t backstop;
-bool backstop_made = false;
+constexpr long kExitWatchdogNs = 500'000'000;
+timer_t watchdog;
+bool watchdog_made = false;
 
 constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
@@ -67,7 +67,7 @@ void PrepareProcess() {
   sigevent overdue{};
   overdue.sigev_notify = SIGEV_SIGNAL;
   overdue.sigev_signo = SIGALRM;
-  backstop_made = timer_create(CLOCK_MONOTONIC, &overdue, &backstop) == 0;
+  watchdog_made = timer_create(CLOCK_MONOTONIC, &overdue, &watchdog) == 0;
   // A reader that went away (a closed pipe on standard error) is no reason to end.
   action.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &action, nullptr);
@@ -92,44 +92,44 @@ void SleepUnlessSignalled(uint64_t ns) {
   nanosleep(&wait, nullptr);  // EINTR: the signal is seen at the next step
 }
 
-void ArmBackstop() {
+void ArmExitWatchdog() {
   // Counted from the first ending: a later one does not defer it.
-  if (!backstop_made) {
+  if (!watchdog_made) {
     const unsigned pending = alarm(0);
     alarm(pending ? pending : 1);
     return;
   }
   itimerspec due{};
-  timer_gettime(backstop, &due);
+  timer_gettime(watchdog, &due);
   if (due.it_value.tv_sec != 0 || due.it_value.tv_nsec != 0) return;
-  due.it_value.tv_nsec = kBackstopNs;
-  timer_settime(backstop, 0, &due, nullptr);
+  due.it_value.tv_nsec = kExitWatchdogNs;
+  timer_settime(watchdog, 0, &due, nullptr);
 }
 
-uint64_t BackstopDueInNs() {
-  if (!backstop_made) {  // the alarm, read and set again
+uint64_t ExitWatchdogDueInNs() {
+  if (!watchdog_made) {  // the alarm, read and set again
     const unsigned left = alarm(0);
     alarm(left);
     return uint64_t(left) * 1'000'000'000u;
   }
   itimerspec due{};
-  timer_gettime(backstop, &due);
+  timer_gettime(watchdog, &due);
   return uint64_t(due.it_value.tv_sec) * 1'000'000'000u + uint64_t(due.it_value.tv_nsec);
 }
 
 void EndProcess() {
   // The sound stops first, where it is audible; the window, the pointer and the
   // display connection go with the process, without waiting for the window system.
-  // Halting the music waits for the synthesizer's callback, which the backstop bounds.
-  ArmBackstop();
+  // Halting the music waits for the synthesizer's callback, which the exit watchdog bounds.
+  ArmExitWatchdog();
   if (Mix_QuerySpec(nullptr, nullptr, nullptr) != 0) {
     Mix_HaltMusic();
     Mix_HaltChannel(-1);
   }
   std::fflush(nullptr);
 #if defined(__SANITIZE_ADDRESS__)
-  // A leak check cut short by the backstop would pass for one that found nothing.
-  if (backstop_made) timer_delete(backstop);
+  // A leak check cut short by the exit watchdog would pass for one that found nothing.
+  if (watchdog_made) timer_delete(exit watchdog);
   alarm(0);
   __lsan_do_leak_check();
 #endif

@@ -21,9 +21,9 @@ void SleepUnlessSignalled(uint64_t ns);
 // Ends the process half a second from the first call, whatever holds it up meanwhile;
 // a later call does not put it off. Every way out arms it; it is safe in a signal
 // handler.
-void ArmBackstop();
-// How long until the backstop ends the process; 0 where it is not armed.
-uint64_t BackstopDueInNs();
+void ArmExitWatchdog();
+// How long until the exit watchdog ends the process; 0 where it is not armed.
+uint64_t ExitWatchdogDueInNs();
 // Ends the process at once with status 0: the sound is halted first, and the window,
 // the pointer and the display connection go with the process.
 [[noreturn]] void EndProcess();

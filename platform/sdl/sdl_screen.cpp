@@ -59,12 +59,12 @@ std::unique_ptr<Screen> NamedRenderer(SDL_Window* window, const DisplayFacts& fa
   return screen;
 }
 
-// A GPU renderer, unless its context names a GL that ChooseRoad then turns down.
+// A GPU renderer, unless its context names a GL that ChooseScreen then turns down.
 std::unique_ptr<Screen> GpuRenderer(SDL_Window* window, DisplayFacts facts, int scale) {
   auto screen = RendererScreen::Start(window, scale, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
   if (!screen) return nullptr;
   facts.gl_renderer = screen->GlName();
-  if (ChooseRoad(facts) != Road::kGpu) return nullptr;
+  if (ChooseScreen(facts) != ScreenKind::kGpu) return nullptr;
   return screen;
 }
 
@@ -93,10 +93,10 @@ std::unique_ptr<Screen> MakeScreen(SDL_Window* window, int scale) { return MakeS
 
 std::unique_ptr<Screen> MakeScreen(SDL_Window* window, DisplayFacts facts, int scale) {
   std::unique_ptr<Screen> screen;
-  switch (ChooseRoad(facts)) {
-    case Road::kRenderer: screen = NamedRenderer(window, facts, scale); break;
-    case Road::kGpu: screen = GpuRenderer(window, facts, scale); break;
-    case Road::kSurface: break;
+  switch (ChooseScreen(facts)) {
+    case ScreenKind::kRenderer: screen = NamedRenderer(window, facts, scale); break;
+    case ScreenKind::kGpu: screen = GpuRenderer(window, facts, scale); break;
+    case ScreenKind::kSurface: break;
   }
   if (!screen) screen = OnDisplaysOwnSurface([&] { return SurfaceScreen::Start(window, scale); });
   if (!screen) screen = RendererScreen::Start(window, scale, 0);

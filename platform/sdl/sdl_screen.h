@@ -3,7 +3,7 @@
 // texture and presents it whole, at the display's refresh where it is a GPU's; and
 // the window's own surface (sdl_surface_screen), which keeps its pixels from frame to
 // frame and draws and sends only the dirty rectangles. MakeScreen chooses one from
-// what the display tells (ChooseRoad).
+// what the display tells (ChooseScreen).
 #pragma once
 
 #include <SDL.h>
@@ -14,7 +14,7 @@
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
-#include "platform/sdl/sdl_road.h"
+#include "platform/sdl/sdl_screen_kind.h"
 
 namespace platform::sdl {
 
@@ -75,7 +75,7 @@ class Screen {
   virtual void Exposed() {}
 };
 
-// The screen for the window, chosen by ChooseRoad from what its display tells;
+// The screen for the window, chosen by ChooseScreen from what its display tells;
 // SDL_RENDER_DRIVER, where set, names a renderer. Where the chosen one cannot start,
 // the window's surface is tried, then any renderer the display offers (a Wayland
 // compositor gives a window no surface). Ends the program where none starts.

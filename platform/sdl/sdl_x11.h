@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "platform/sdl/sdl_road.h"
+#include "platform/sdl/sdl_screen_kind.h"
 #include "platform/sdl/sdl_window_system.h"
 #include "platform/sdl/sdl_scale.h"
 #include "platform/shared/monitor_plan.h"

@@ -1,4 +1,4 @@
-// The surface road's frame in MIT-SHM memory. Implements: X11Frame.
+// The window surface's frame in MIT-SHM memory. Implements: X11Frame.
 #include "platform/sdl/sdl_x11_frame.h"
 
 #include <SDL_syswm.h>

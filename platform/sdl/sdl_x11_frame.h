@@ -1,4 +1,4 @@
-// The surface road's frame on a local X server: the window's pixels in memory shared
+// The window surface's frame on a local X server: the window's pixels in memory shared
 // with the server, sent as one request for any number of rectangles that intersect
 // nowhere, each a clip rectangle of one put of their bounding box; and single pixels drawn by the server
 // itself, a request or two for each bit of their colours. SDL's own frame sends a

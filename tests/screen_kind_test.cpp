@@ -1,4 +1,4 @@
-// The road each display takes, from the facts known of it: the table the README
+// The screen each display takes, from the facts known of it: the table the README
 // gives, row by row.
 #include <gtest/gtest.h>
 
@@ -6,22 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl/sdl_road.h"
+#include "platform/sdl/sdl_screen_kind.h"
 #include "tests/case_name.h"
 
 namespace {
 
-using platform::sdl::ChooseRoad;
+using platform::sdl::ChooseScreen;
 using platform::sdl::DisplayFacts;
-using platform::sdl::Road;
+using platform::sdl::ScreenKind;
 
 struct Row {
   const char* what;
   DisplayFacts facts;
-  Road road;
+  ScreenKind kind;
 };
 
-constexpr Road kGpu = Road::kGpu, kSurface = Road::kSurface, kRenderer = Road::kRenderer;
+constexpr ScreenKind kGpu = ScreenKind::kGpu, kSurface = ScreenKind::kSurface, kRenderer = ScreenKind::kRenderer;
 
 // video driver, render node, DRI3/DRI2, GLX server vendor, GL renderer, SDL_RENDER_DRIVER
 const Row kTable[] = {
@@ -57,7 +57,7 @@ const Row kTable[] = {
 class RoadTable : public ::testing::TestWithParam<Row> {};
 
 TEST_P(RoadTable, TheDisplayTakesItsRoad) {
-  EXPECT_EQ(ChooseRoad(GetParam().facts), GetParam().road) << GetParam().what;
+  EXPECT_EQ(ChooseScreen(GetParam().facts), GetParam().kind) << GetParam().what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Displays, RoadTable, ::testing::ValuesIn(kTable), CaseName<Row>);

@@ -1,5 +1,5 @@
-// How a frame reaches the display, chosen from what is known of the display. A
-// plain function of plain facts, so that every combination is tested.
+// Which kind of screen draws the form's frame, chosen from what is known of the
+// display. A plain function of plain facts, so that every combination is tested.
 #pragma once
 
 #include <string>
@@ -7,9 +7,9 @@
 
 namespace platform::sdl {
 
-enum class Road {
+enum class ScreenKind {
   kGpu,       // a GPU renderer that presents at the display's refresh
-  kSurface,   // the window's own surface: only what changed is drawn and sent, unpaced
+  kSurface,   // the window's own surface: only the dirty rectangles are drawn and sent
   kRenderer,  // the renderer SDL_RENDER_DRIVER names
 };
 
@@ -31,10 +31,10 @@ struct DisplayFacts {
 //   a remote display, most virtual machines) gets the surface.
 // - Wayland: the GPU, whatever its GL. A compositor gives a window no surface of
 //   its own, and a renderer that waits for the compositor's frames is the cheapest
-//   road even with a software GL.
+//   screen even with a software GL.
 // - Any other driver: the GPU where a render node exists and its GL is not a
 //   software rasteriser, else the surface.
-Road ChooseRoad(const DisplayFacts& facts);
+ScreenKind ChooseScreen(const DisplayFacts& facts);
 
 // Whether a GL renderer's name is one of Mesa's software rasterisers.
 bool IsSoftwareGl(std::string_view gl_renderer);
