@@ -477,45 +477,70 @@ TEST_P(AnotherUser, HoldingTheFirstNamesNeitherStopsAProgramNorSilencesItNorEver
   }
 }
 
+// An audio device that opens as told, counting the times it was asked.
+class ScriptedDevice final : public platform::sdl::AudioDevice {
+ public:
+  explicit ScriptedDevice(bool opens) : opens_(opens) {}
+  bool Open() override {
+    ++asked;
+    return opens_;
+  }
+  void Close() override {}
+  int asked = 0;
+
+ private:
+  bool opens_;
+};
+
+// The display a test's copies share their sound on, a name of the test's own, set for
+// the test and restored after it.
+class OnDisplay {
+ public:
+  explicit OnDisplay(const std::string& name) : name_(name + "-" + std::to_string(getpid())) {
+    for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"})
+      if (const char* value = std::getenv(variable)) saved_.emplace_back(variable, value);
+    setenv("WAYLAND_DISPLAY", name_.c_str(), 1);
+    unsetenv("DISPLAY");
+  }
+  ~OnDisplay() {
+    unsetenv("WAYLAND_DISPLAY");
+    for (const auto& [variable, value] : saved_) setenv(variable.c_str(), value.c_str(), 1);
+  }
+  std::string SoundName() const { return platform::sdl::SoundName(name_, unsigned(getuid())); }
+
+ private:
+  std::string name_;
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
 // A copy whose audio device will not open: it lets the display's sound go at once,
 // for a copy that can play.
 TEST(SoundClaim, ACopyThatCannotPlayLetsTheSoundGo) {
-  const std::string display = ":cannot-play-" + std::to_string(getpid());
-  const char* old_driver = std::getenv("SDL_AUDIODRIVER");
-  const std::string restore = old_driver ? old_driver : "";
-  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-  setenv("WAYLAND_DISPLAY", display.c_str(), 1);
-  unsetenv("DISPLAY");
-  // Any file: the device is opened before the wave is looked at.
+  const OnDisplay display(":cannot-play");
+  ScriptedDevice failing(/*opens=*/false);
+  // Any file that is there: the device is opened before the wave is looked at.
   char wave[] = "/tmp/dotfall-wave-XXXXXX";
   close(mkstemp(wave));
-  {
-    platform::MemoryBudget budget;
-    platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true);
-    EXPECT_FALSE(media.sndPlaySound(wave, platform::SND_ASYNC | platform::SND_LOOP));
-    EXPECT_TRUE(ClaimSound(SoundName(display, unsigned(getuid()))).Held()) << "a copy that cannot play kept the sound";
-  }
+  platform::MemoryBudget budget;
+  platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true, failing);
+  EXPECT_FALSE(media.sndPlaySound(wave, platform::SND_ASYNC | platform::SND_LOOP));
+  EXPECT_EQ(failing.asked, 1);
+  EXPECT_TRUE(ClaimSound(display.SoundName()).Held()) << "a copy that cannot play kept the sound";
   unlink(wave);
-  if (old_driver) setenv("SDL_AUDIODRIVER", restore.c_str(), 1);
-  else unsetenv("SDL_AUDIODRIVER");
-  unsetenv("WAYLAND_DISPLAY");
 }
 
 // The copy that played has gone just as the host takes this copy's window away: on
 // its way out, this copy takes neither the sound nor an audio device.
 TEST(SoundClaim, ACopyOnItsWayOutTakesNoSound) {
-  const std::string display = ":ending-" + std::to_string(getpid());
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  setenv("WAYLAND_DISPLAY", display.c_str(), 1);
-  unsetenv("DISPLAY");
+  const OnDisplay display(":ending");
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
   ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  const std::string name = SoundName(display, unsigned(getuid()));
-  NameClaim playing = ClaimSound(name);  // the copy that plays
+  NameClaim playing = ClaimSound(display.SoundName());  // the copy that plays
   ASSERT_TRUE(playing.Held());
   {
+    ScriptedDevice device(/*opens=*/true);
     platform::MemoryBudget budget;
-    platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true);
+    platform::sdl::SdlMedia media("/tmp", budget, /*shared=*/true, device);
     media.sndPlaySound("/tmp/walk.wav", platform::SND_ASYNC | platform::SND_LOOP);  // silent for now
     NoEvents sink;
     platform::sdl::SdlWindow window(scenes::divor::kScene.layout, sink, "/tmp", budget, 0, {&media});
@@ -524,11 +549,11 @@ TEST(SoundClaim, ACopyOnItsWayOutTakesNoSound) {
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
     EXPECT_EQ(window.DoEvents(), 0);
-    EXPECT_TRUE(ClaimSound(name).Held()) << "a copy on its way out took the sound";
-    EXPECT_FALSE(SDL_WasInit(SDL_INIT_AUDIO)) << "a copy on its way out opened an audio device";
+    EXPECT_TRUE(ClaimSound(display.SoundName()).Held()) << "a copy on its way out took the sound";
+    EXPECT_EQ(device.asked, 0) << "a copy on its way out opened an audio device";
   }
   SDL_Quit();
-  unsetenv("WAYLAND_DISPLAY");
+  SDL_ResetHints();
 }
 
 std::string WayName(const testing::TestParamInfo<OtherUser::Way>& info) {

@@ -52,10 +52,42 @@ void QuietenFluidSynth(int* shown) {
   for (int level = 0; level <= 4; ++level) set_log(level, OnFluidLog, shown);
 }
 
+class MixerDevice final : public AudioDevice {
+ public:
+  bool Open() override {
+    if (IsFile(kSoundFont)) Mix_SetSoundFonts(kSoundFont);
+    // Outside a login session (no XDG_RUNTIME_DIR) no per-user sound server can be
+    // found, and PulseAudio's client library would make folders under the home
+    // folder and /tmp looking for one. The user's own choice of driver still holds.
+    if (!std::getenv("SDL_AUDIODRIVER") && !std::getenv("XDG_RUNTIME_DIR"))
+      SDL_SetHint(SDL_HINT_AUDIODRIVER, "pipewire,alsa");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      Report("open audio");
+      return false;
+    }
+    if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
+      Report("open audio");
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return false;
+    }
+    return true;
+  }
+  void Close() override {
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+};
+
 }  // namespace
 
-SdlMedia::SdlMedia(std::string app_path, MemoryBudget& budget, bool shared)
-    : app_path_(app_path), budget_(budget), interpreter_(*this, std::move(app_path)), shared_(shared) {}
+AudioDevice& AudioDevice::Mixer() {
+  static MixerDevice mixer;
+  return mixer;
+}
+
+SdlMedia::SdlMedia(std::string app_path, MemoryBudget& budget, bool shared, AudioDevice& device)
+    : app_path_(app_path), budget_(budget), device_(device), interpreter_(*this, std::move(app_path)),
+      shared_(shared) {}
 
 SdlMedia::~SdlMedia() { Shutdown(); }
 
@@ -93,21 +125,8 @@ void SdlMedia::Step(uint64_t now_ms, bool ending) {
 bool SdlMedia::OpenAudio() {
   if (audio_ != Audio::kClosed) return audio_ == Audio::kOpen;
   audio_ = Audio::kFailed;
-  if (IsFile(kSoundFont)) Mix_SetSoundFonts(kSoundFont);
-  // Outside a login session (no XDG_RUNTIME_DIR) no per-user sound server can be
-  // found, and PulseAudio's client library would make folders under the home folder
-  // and /tmp looking for one. The user's own choice of driver still holds.
-  if (!std::getenv("SDL_AUDIODRIVER") && !std::getenv("XDG_RUNTIME_DIR"))
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, "pipewire,alsa");
   // A copy that cannot play lets the display's sound go, for another to take.
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    Report("open audio");
-    LetSoundGo();
-    return false;
-  }
-  if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
-    Report("open audio");
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (!device_.Open()) {
     LetSoundGo();
     return false;
   }
@@ -248,8 +267,7 @@ void SdlMedia::Shutdown() {
   for (auto& [path, wave] : waves_)
     if (wave) Mix_FreeChunk(wave);
   waves_.clear();
-  Mix_CloseAudio();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  device_.Close();
   audio_ = Audio::kClosed;
 }
 

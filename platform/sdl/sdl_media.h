@@ -16,6 +16,20 @@
 
 namespace platform::sdl {
 
+// The audio device, behind one interface so that a test may have it fail as a system
+// would.
+class AudioDevice {
+ public:
+  virtual ~AudioDevice() = default;
+  // SDL_mixer's: the system's audio driver, the mixer at 44.1 kHz in stereo, and the
+  // General MIDI soundfont for the music.
+  static AudioDevice& Mixer();
+
+  // Opens it; false, with one line on standard error, where it cannot be.
+  virtual bool Open() = 0;
+  virtual void Close() = 0;
+};
+
 // Music through SDL2_mixer's FluidSynth backend with the General MIDI soundfont set
 // explicitly, waves on a mixer channel. The audio device opens with the first sound
 // that needs it and closes at Shutdown.
@@ -27,7 +41,7 @@ namespace platform::sdl {
 class SdlMedia final : public Media, public StepChore, mci::MusicDevice {
  public:
   // Sounds are admitted within budget, which the pictures share.
-  SdlMedia(std::string app_path, MemoryBudget& budget, bool shared);
+  SdlMedia(std::string app_path, MemoryBudget& budget, bool shared, AudioDevice& device = AudioDevice::Mixer());
   ~SdlMedia() override;
   // A step of the program's loop: a silent copy asks for the sound, a few times a
   // second, while it has one to play and is not ending.
@@ -51,6 +65,7 @@ class SdlMedia final : public Media, public StepChore, mci::MusicDevice {
 
   std::string app_path_;
   MemoryBudget& budget_;
+  AudioDevice& device_;
   mci::Interpreter interpreter_;
   enum class Audio { kClosed, kOpen, kFailed } audio_ = Audio::kClosed;
   Mix_Chunk* Wave(const std::string& path);  // decoded, or null where refused
