@@ -1,7 +1,7 @@
 # make run [SCENE=Tunelight]   install what is missing, build, run a deliverable
 # make test                    install what is missing, build, run every test
 # make check                   build and run the unit tests alone, in seconds
-# make stress [CYCLES=50]       many unblank cycles under the real screen-saver hosts, on two roads
+# make stress [CYCLES=50]       many unblank cycles under the real screen-saver hosts, on two screens
 # make fuzz [FUZZ_SECONDS=1800] fuzz the picture loader, the media commands and the sound files
 # make install [PREFIX=/usr/local] [DESTDIR=...]   install the four programs
 # make package                 build a Debian package of them

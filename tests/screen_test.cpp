@@ -1,9 +1,9 @@
-// The frame, on both roads: the window's own surface, where only what changed is
-// drawn again, and a renderer, which draws every frame whole (here SDL's software
-// renderer, standing in for the GPU's). What the window shows after each frame is
-// read back from its surface. SDL's dummy video driver gives a window whose surface
-// is plain memory; built with SCREENS_ON_X11 and run under an X server, the surface
-// road draws into memory shared with the server, and what the window shows is asked
+// The frame, on both kinds of screen: the window's own surface, where only what
+// changed is drawn again, and a renderer, which draws every frame whole (here SDL's
+// software renderer, standing in for the GPU's). What the window shows after each
+// frame is read back from its surface. SDL's dummy video driver gives a window whose
+// surface is plain memory; built with SCREENS_ON_X11 and run under an X server, the
+// window surface is memory shared with the server, and what the window shows is asked
 // of the server.
 #include <gtest/gtest.h>
 
@@ -70,14 +70,14 @@ const bool kInstalled = SDL_SetMemoryFunctions(Malloc, Calloc, Realloc, Free) ==
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kBlack = 0x000000, kGrey = 0x3C3C3C, kWhite = 0xFFFFFF;
 
-// The road a test runs on (the surface, or a renderer that SDL_RENDER_DRIVER names)
+// The screen a test runs on (the surface, or a renderer that SDL_RENDER_DRIVER names)
 // and the display's scale: its pixels to a 96-DPI pixel, each way.
-struct Road {
+struct ScreenCase {
   const char* name;
   int scale;
 };
 
-std::string RoadName(const ::testing::TestParamInfo<Road>& info) {
+std::string ScreenName(const ::testing::TestParamInfo<ScreenCase>& info) {
   return std::string(info.param.name) + "_at_" + std::to_string(info.param.scale);
 }
 
@@ -87,7 +87,7 @@ constexpr bool kOnX11 = true;
 constexpr bool kOnX11 = false;
 #endif
 
-class Screens : public ::testing::TestWithParam<Road> {
+class Screens : public ::testing::TestWithParam<ScreenCase> {
  protected:
   void SetUp() override {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, kOnX11 ? "x11" : "dummy");
@@ -344,16 +344,16 @@ TEST_P(Screens, PicturesMadeAtTheDisplaysDensityAreNotEnlarged) {
 }
 
 #ifdef SCREENS_ON_X11
-const Road kRoads[] = {{"surface", 1}, {"surface", 2}};
+const ScreenCase kScreens[] = {{"surface", 1}, {"surface", 2}};
 #else
-const Road kRoads[] = {{"surface", 1}, {"software", 1}, {"surface", 2}, {"software", 2}, {"surface", 3}};
+const ScreenCase kScreens[] = {{"surface", 1}, {"software", 1}, {"surface", 2}, {"software", 2}, {"surface", 3}};
 #endif
-INSTANTIATE_TEST_SUITE_P(Roads, Screens, ::testing::ValuesIn(kRoads), RoadName);
+INSTANTIATE_TEST_SUITE_P(Kinds, Screens, ::testing::ValuesIn(kScreens), ScreenName);
 
 #ifndef SCREENS_ON_X11
 
-// What the surface road sends to the display, which it reports.
-class SurfaceRoad : public Screens {
+// What the window surface sends to the display, which it reports.
+class SurfaceScreens : public Screens {
  protected:
   // In 96-DPI pixels: what was sent, each rectangle k times as large as it stands here.
   std::vector<std::tuple<int, int, int, int>> Sent() const {
@@ -367,14 +367,14 @@ class SurfaceRoad : public Screens {
   }
 };
 
-TEST_P(SurfaceRoad, AStillFrameSendsNothing) {
+TEST_P(SurfaceScreens, AStillFrameSendsNothing) {
   Point(5, 5, kGrey);
   Frame(40, 0, platform::kBlack);
   Frame(40, 0, platform::kBlack);
   EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{}));
 }
 
-TEST_P(SurfaceRoad, OnlyChangedPixelsAndChangedControlsAreSent) {
+TEST_P(SurfaceScreens, OnlyChangedPixelsAndChangedControlsAreSent) {
   Frame(40, 0, platform::kBlack);
   Point(5, 5, kGrey);
   Point(20, 37, kGrey);
@@ -391,7 +391,7 @@ TEST_P(SurfaceRoad, OnlyChangedPixelsAndChangedControlsAreSent) {
   EXPECT_EQ(Shown(41, 1), kBlack);
 }
 
-TEST_P(SurfaceRoad, OnlyTheControlThatChangedIsDrawnAgain) {
+TEST_P(SurfaceScreens, OnlyTheControlThatChangedIsDrawnAgain) {
   const Picture picture = Flat(4, 4, 0xFF00FF00);
   auto frame = [&](platform::Colour second) {
     screen_->DrawCanvas(canvas_);
@@ -407,7 +407,7 @@ TEST_P(SurfaceRoad, OnlyTheControlThatChangedIsDrawnAgain) {
   EXPECT_EQ(Shown(3, 3), 0x00FF00u);
 }
 
-TEST_P(SurfaceRoad, APictureMadeWhereAFreedOneWasIsDrawn) {
+TEST_P(SurfaceScreens, APictureMadeWhereAFreedOneWasIsDrawn) {
   auto picture = std::make_unique<Picture>(Flat(4, 4, 0xFF00FF00));
   Frame(8, 8, platform::kBlack, picture.get());
   EXPECT_EQ(Shown(9, 9), 0x00FF00u);
@@ -418,7 +418,7 @@ TEST_P(SurfaceRoad, APictureMadeWhereAFreedOneWasIsDrawn) {
   EXPECT_EQ(Shown(9, 9), 0xFF00FFu);
 }
 
-TEST_P(SurfaceRoad, AWindowSurfaceMadeAnewAtTheSameSizeIsDrawnWhole) {
+TEST_P(SurfaceScreens, AWindowSurfaceMadeAnewAtTheSameSizeIsDrawnWhole) {
   Point(5, 5, kGrey);
   Frame(40, 0, platform::kBlack);
   // Away and back before the next frame: the window's surface is made anew, at the
@@ -432,8 +432,8 @@ TEST_P(SurfaceRoad, AWindowSurfaceMadeAnewAtTheSameSizeIsDrawnWhole) {
   EXPECT_EQ(Sent(), (std::vector<std::tuple<int, int, int, int>>{{0, 0, kW, kH}}));  // the control's within it
 }
 
-const Road kSurfaces[] = {{"surface", 1}, {"surface", 2}};
-INSTANTIATE_TEST_SUITE_P(Road, SurfaceRoad, ::testing::ValuesIn(kSurfaces), RoadName);
+const ScreenCase kSurfaces[] = {{"surface", 1}, {"surface", 2}};
+INSTANTIATE_TEST_SUITE_P(Kinds, SurfaceScreens, ::testing::ValuesIn(kSurfaces), ScreenName);
 #endif
 
 }  // namespace

@@ -1,7 +1,7 @@
-// The roads as a real X display takes them (run under Xvfb, whose GL is Mesa's
-// software rasteriser): a GPU road that finds a software GL in its context gives way
-// to the window's surface on X11, keeps its renderer on Wayland, and a renderer named
-// that does not exist gives way too. The surface road sends the pixels that changed
+// The screens as a real X display takes them (run under Xvfb, whose GL is Mesa's
+// software rasteriser): a GPU renderer that finds a software GL in its context gives
+// way to the window's surface on X11, keeps its renderer on Wayland, and a renderer
+// named that does not exist gives way too. The window surface sends the pixels that changed
 // in a frame to the server as a request or two for each bit of their colours, clips
 // its puts to lists of rectangles that intersect nowhere, shows the canvas again
 // where a control leaves points the server drew, and draws into its frame only once
@@ -45,12 +45,12 @@ namespace {
 using platform::sdl::DisplayFacts;
 using platform::sdl::Screen;
 
-class X11Roads : public ::testing::Test {
+class X11Screens : public ::testing::Test {
  protected:
   void SetUp() override {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    window_ = SDL_CreateWindow("roads", 0, 0, 64, 48, 0);
+    window_ = SDL_CreateWindow("screens", 0, 0, 64, 48, 0);
     ASSERT_NE(window_, nullptr) << SDL_GetError();
   }
   void TearDown() override {
@@ -115,25 +115,25 @@ class X11Roads : public ::testing::Test {
   std::unique_ptr<Screen> screen_;
 };
 
-TEST_F(X11Roads, TheDisplayAsItIsTakesTheSurface) {
+TEST_F(X11Screens, TheDisplayAsItIsTakesTheSurface) {
   screen_ = platform::sdl::MakeScreen(window_);
   EXPECT_STREQ(screen_->Name(), "surface");
   EXPECT_TRUE(DrawsOnTheSurface());
 }
 
-TEST_F(X11Roads, AGpuRoadThatFindsASoftwareGlGivesWayToTheSurface) {
+TEST_F(X11Screens, AGpuRendererThatFindsASoftwareGlGivesWayToTheSurface) {
   // As Mesa on a GPU would tell it; the context then names llvmpipe.
   screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"x11", true, true, "SGI", "", ""});
   EXPECT_STREQ(screen_->Name(), "surface");
   EXPECT_TRUE(DrawsOnTheSurface());
 }
 
-TEST_F(X11Roads, OnWaylandTheGlRendererIsKeptWhateverItsGl) {
+TEST_F(X11Screens, OnWaylandTheGlRendererIsKeptWhateverItsGl) {
   screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"wayland", false, false, "", "", ""});
   EXPECT_STREQ(screen_->Name(), "opengl");
 }
 
-TEST_F(X11Roads, ARendererNamedThatDoesNotExistGivesWayToTheSurface) {
+TEST_F(X11Screens, ARendererNamedThatDoesNotExistGivesWayToTheSurface) {
   testing::internal::CaptureStderr();
   screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"x11", false, false, "SGI", "", "metal"});
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -141,7 +141,7 @@ TEST_F(X11Roads, ARendererNamedThatDoesNotExistGivesWayToTheSurface) {
   EXPECT_STREQ(screen_->Name(), "surface");
 }
 
-TEST_F(X11Roads, EachRendererNamedIsTaken) {
+TEST_F(X11Screens, EachRendererNamedIsTaken) {
   for (const char* name : {"opengl", "opengles2", "software"}) {
     screen_ = platform::sdl::MakeScreen(window_, DisplayFacts{"x11", false, false, "SGI", "", name});
     EXPECT_STREQ(screen_->Name(), name);
@@ -152,7 +152,7 @@ TEST_F(X11Roads, EachRendererNamedIsTaken) {
 // A frame drawn whole sends the canvas and the controls over it, and a control that
 // moved a little sends where it was and where it is: overlapping parts, which go to
 // the server as one clip list whose rectangles intersect nowhere.
-TEST_F(X11Roads, EachClipListHoldsNoTwoRectanglesThatIntersect) {
+TEST_F(X11Screens, EachClipListHoldsNoTwoRectanglesThatIntersect) {
   screen_ = platform::sdl::MakeScreen(window_);
   ASSERT_STREQ(screen_->Name(), "surface");
   platform::Canvas canvas;
@@ -180,7 +180,7 @@ TEST_F(X11Roads, EachClipListHoldsNoTwoRectanglesThatIntersect) {
 
 // The points the server draws never reach the shared frame: where a control leaves
 // one, or stands over it a frame, what shows is the canvas, dot included.
-TEST_F(X11Roads, AControlMovingOffAPointTheServerDrewShowsThePoint) {
+TEST_F(X11Screens, AControlMovingOffAPointTheServerDrewShowsThePoint) {
   screen_ = platform::sdl::MakeScreen(window_);
   ASSERT_STREQ(screen_->Name(), "surface");
   platform::Canvas canvas;
@@ -251,7 +251,7 @@ pid_t ServerPid() {
 
 // A frame is not drawn into again before the server has done the put that sent it:
 // with the server stopped, the next frame waits for it, then shows.
-TEST_F(X11Roads, AFrameIsNotDrawnIntoWhileTheServerMayStillBeReadingIt) {
+TEST_F(X11Screens, AFrameIsNotDrawnIntoWhileTheServerMayStillBeReadingIt) {
   screen_ = platform::sdl::MakeScreen(window_);
   ASSERT_STREQ(screen_->Name(), "surface");
   const pid_t server = ServerPid();
