@@ -1,8 +1,9 @@
 // The screens as a real X display takes them (run under Xvfb, whose GL is Mesa's
 // software rasteriser): a GPU renderer that finds a software GL in its context gives
 // way to the window's surface on X11, keeps its renderer on Wayland, and a renderer
-// named that does not exist gives way too. The window surface sends the pixels that changed
-// in a frame to the server as a request or two for each bit of their colours, clips
+// named that does not exist gives way too. The window surface sends the pixels that
+// changed in a frame to the server as a request or two for each bit of their colours
+// (how those draws are grouped is tested without a display, in screen_test), clips
 // its puts to lists of rectangles that intersect nowhere, shows the canvas again
 // where a control leaves points the server drew, and draws into its frame only once
 // the server has taken it.
@@ -199,44 +200,6 @@ TEST_F(X11Screens, AControlMovingOffAPointTheServerDrewShowsThePoint) {
   }
   EXPECT_EQ(Shown(10, 10), 0x8C8C8Cu);
   EXPECT_EQ(Shown(30, 10), 0x00FF00u);
-}
-
-// A frame's points, drawn as the server would: whatever each showed before, each
-// ends its colour; the points to be black go black only after every other draw; and
-// the dots' greys take a draw for each bit of grey.
-TEST(PointDraws, EachPointEndsItsColourAndBlackGoesLast) {
-  const struct {
-    std::vector<uint32_t> colours;  // of the points 0, 1, 2, ...
-    size_t draws;
-  } cases[] = {
-      // Four bits of grey, six of 0xC8643C's weights, three more of blue alone.
-      {{0x3C3C3C, 0, 0xC8643C, 0x00003C, 0x3C3C3C}, 1 + 4 + 6 + 3 + 1},
-      // Greys take seven draws for their seven bits, as blues of the same bits do.
-      {{0x3C, 0xFF, 0x96, 0xDC, 0x3C3C3C, 0x969696, 0xDCDCDC, 0}, 1 + 8 + 7 + 1},
-      {{0x010000, 0x000100, 0x000001, 0x800000, 0x008000, 0x000080}, 1 + 6},
-      {{0, 0}, 1},
-  };
-  for (const auto& c : cases) {
-    std::vector<platform::sdl::X11Frame::Point> points;
-    for (size_t i = 0; i < c.colours.size(); ++i) points.push_back({int(i), 0, c.colours[i]});
-    platform::sdl::PointDraws draws;
-    draws.Take(points);
-    for (const uint32_t before : {0x000000u, 0xFFFFFFu, 0x5A5A5Au}) {
-      std::vector<uint32_t> shown(points.size(), before);
-      size_t count = 0;
-      bool black_drawn = false;
-      draws.ForEach([&](bool or_in, uint32_t rgb, const std::vector<platform::sdl::X11Frame::Point>& group) {
-        ++count;
-        EXPECT_FALSE(black_drawn) << "a draw after the points went black";
-        for (const auto& p : group) {
-          shown[size_t(p.x)] = or_in ? shown[size_t(p.x)] | rgb : rgb;
-          black_drawn = black_drawn || (!or_in && c.colours[size_t(p.x)] == 0);
-        }
-      });
-      EXPECT_EQ(shown, c.colours) << "shown before: " << before;
-      EXPECT_EQ(count, c.draws);
-    }
-  }
 }
 
 // The X server's process, from its lock file, as xvfb-run starts it here.
