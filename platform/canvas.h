@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "platform/colour.h"
-#include "platform/large_pages.h"
 #include "platform/layout.h"
 
 namespace platform {
@@ -36,7 +35,7 @@ class Canvas {
   // Resizes to width x height pixels. What overlaps the old size keeps its pixels;
   // the rest is filled with fill_argb. Everything is marked dirty.
   void Resize(int width_px, int height_px, uint32_t fill_argb) {
-    Pixels pixels(size_t(width_px) * size_t(height_px), fill_argb | kSettled);
+    std::vector<uint32_t> pixels(size_t(width_px) * size_t(height_px), fill_argb | kSettled);
     for (int x = 0; x < width_px && x < width_px_; ++x)
       for (int y = 0; y < height_px && y < height_px_; ++y)
         pixels[size_t(x) * size_t(height_px) + size_t(y)] = Pixel(x, y);
@@ -223,8 +222,7 @@ class Canvas {
   [[gnu::noinline]] void Trace(float x, float y, Colour colour) { trace_->push_back({x, y, colour}); }
 
   // Column by column; 0xFFRRGGBB, or 0x00RRGGBB where set and not yet taken.
-  using Pixels = std::vector<uint32_t, LargePageAllocator<uint32_t>>;
-  Pixels pixels_;
+  std::vector<uint32_t> pixels_;
   std::vector<Noted> log_;  // the first set of each pixel since the changes were taken
   size_t noted_ = 0;
   std::vector<At> changed_, last_changed_;

@@ -3,18 +3,13 @@
 // person's, lists of rectangles that intersect nowhere.
 #include <gtest/gtest.h>
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/canvas.h"
 #include "platform/colour.h"
-#include "platform/large_pages.h"
 #include "platform/layout.h"
 #include "platform/shared/byte_reader.h"
 #include "platform/shared/event_step.h"
@@ -153,43 +148,6 @@ TEST(Canvas, ResizingKeepsWhatOverlapsAndFillsTheRest) {
   canvas.Resize(2, 2, 0xFF000000);
   EXPECT_EQ(canvas.Pixel(1, 1), 0xFF000000u);  // the blue point was cut off
 }
-
-// A canvas's memory, from a few pixels to a 4K screen's: each element asked for is
-// the caller's, and one of at least 2 MB starts on a 2 MB page, may be given large
-// pages (where the kernel gives any), and is given back whole.
-class LargePages : public testing::TestWithParam<size_t> {};
-
-TEST_P(LargePages, AllOfItIsTheCallersAndALargeOneLiesOnLargePages) {
-  const size_t n = GetParam();
-  platform::LargePageAllocator<uint32_t> allocator;
-  uint32_t* p = allocator.allocate(n);
-  p[0] = 1;  // the first and last elements are writable
-  p[n - 1] = 2;
-  constexpr uintptr_t kLarge = uintptr_t(2) << 20;
-  if (n * sizeof(uint32_t) < kLarge) return allocator.deallocate(p, n);
-  EXPECT_EQ(uintptr_t(p) % kLarge, 0u);
-  std::ifstream maps("/proc/self/smaps"), modes("/sys/kernel/mm/transparent_hugepage/enabled");
-  std::string line, eligible, mode;
-  for (bool within = false; std::getline(maps, line);) {
-    uintptr_t start = 0, end = 0;
-    if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR, &start, &end) == 2)
-      within = start <= uintptr_t(p) && uintptr_t(p + n) <= end;
-    else if (within && line.rfind("THPeligible:", 0) == 0)
-      eligible = line.substr(line.find_last_of(' ') + 1);
-  }
-  if (std::getline(modes, mode) && mode.find("[never]") == std::string::npos) {
-    EXPECT_EQ(eligible, "1");
-  }
-  allocator.deallocate(p, n);
-  unsigned char resident;
-  EXPECT_EQ(mincore(p, 1, &resident), -1) << "the first page was not given back";
-  EXPECT_EQ(mincore(reinterpret_cast<void*>((uintptr_t(p + n) - 1) & ~uintptr_t(4095)), 1, &resident), -1)
-      << "the last page was not given back";
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, LargePages,
-                         testing::Values(size_t(1000), (size_t(2) << 20) / 4 - 1, (size_t(2) << 20) / 4,
-                                         (size_t(2) << 20) / 4 + 1, size_t(1920) * 1080, size_t(3840) * 2160));
 
 // Whatever the rectangles added, each pixel of a 16 x 16 grid that one of them holds
 // is held by exactly one of the list's, and no other pixel by any.
