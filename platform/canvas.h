@@ -68,11 +68,11 @@ class Canvas {
     const uint32_t at = uint32_t(px) * uint32_t(height_px_) + uint32_t(py);
     uint32_t& pixel = pixels_[at];
     // A pixel set since the changes were last taken has its top byte clear: the
-    // first set in a frame notes it, in the cache line the set touches anyway. Every
-    // set writes the next note; only a first set keeps it, with no branch to guess.
-    const uint32_t before = pixel;
-    log_[noted_] = {at, before};
-    noted_ = std::min(noted_ + (before >> 31), kMostNoted);
+    // first set in a frame notes it, with its colour before.
+    if (pixel & kSettled) {
+      log_[noted_] = {at, pixel};
+      noted_ = std::min(noted_ + 1, kMostNoted);
+    }
     pixel = ToArgb(colour) & ~kSettled;
   }
 
