@@ -149,8 +149,9 @@ void Win32Window::FollowMonitors() {
   const Monitor desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), true};
   RECT form;
   GetWindowRect(hwnd_, &form);
+  monitors_ = Monitors();
   const MonitorPlan plan =
-      PlanMonitors(Monitors(), desktop, {form.left, form.top, form.right - form.left, form.bottom - form.top});
+      PlanMonitors(monitors_, desktop, {form.left, form.top, form.right - form.left, form.bottom - form.top});
   if (form.left != plan.form.x || form.top != plan.form.y || form.right - form.left != plan.form.w ||
       form.bottom - form.top != plan.form.h)
     SetWindowPos(hwnd_, nullptr, plan.form.x, plan.form.y, plan.form.w, plan.form.h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -309,7 +310,13 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
 
-int16_t Win32Window::DoEvents() { return RunEventStep(state_, *this, {}); }
+int16_t Win32Window::DoEvents() { return RunEventStep(state_, *this, {&watch_monitors_}); }
+
+void Win32Window::WatchMonitors::Step(uint64_t now_ms, bool ending) {
+  if (ending || now_ms < next_ms_) return;
+  next_ms_ = now_ms + kEveryMs;
+  if (Monitors() != window_.monitors_) window_.FollowMonitors();
+}
 
 void Win32Window::DispatchEvents() {
   MSG msg;

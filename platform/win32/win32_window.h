@@ -40,6 +40,18 @@ class Win32Window final : public Window, StepWindow {
   // it was shown, as if the form reached over every monitor.
   bool Input(HWND from, UINT message, WPARAM wparam, LPARAM lparam);
   void FollowMonitors();
+  // Where the system's notice of a change of monitors does not come (Wine's, for a
+  // change made outside it), the monitors are read again once a second.
+  class WatchMonitors final : public StepChore {
+   public:
+    explicit WatchMonitors(Win32Window& window) : window_(window) {}
+    void Step(uint64_t now_ms, bool ending) override;
+
+   private:
+    static constexpr uint64_t kEveryMs = 1000;
+    Win32Window& window_;
+    uint64_t next_ms_ = 0;
+  };
   HWND MakeCover(const Monitor& place) const;
   void Rescale();
   void ResizeBuffer(int width, int height);
@@ -72,6 +84,8 @@ class Win32Window final : public Window, StepWindow {
     Monitor place;
   };
   std::vector<Cover> covers_;  // one per monitor besides the form's
+  std::vector<Monitor> monitors_;  // as they were last followed
+  WatchMonitors watch_monitors_{*this};
   POINT origin_{};             // the form's corner on the desktop when it was shown
   bool shown_ = false;
 };

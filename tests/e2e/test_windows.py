@@ -115,11 +115,11 @@ class UnderWine(unittest.TestCase):
                 found[geometry] = line.split('"')[1] if '"' in line.split("(")[0] else ""
         return found
 
-    def form_window(self, file_name, timeout=30):
+    def form_window(self, file_name, timeout=30, monitors=MONITORS):
         """Whether the form covers the primary monitor and a window each other one,
         once they do."""
-        wanted = {"%dx%d+%d+%d" % m: "" for m in MONITORS[1:]}
-        wanted["%dx%d+%d+%d" % MONITORS[0]] = "Form1"
+        wanted = {"%dx%d+%d+%d" % m: "" for m in monitors[1:]}
+        wanted["%dx%d+%d+%d" % monitors[0]] = "Form1"
         deadline = time.time() + timeout
         while time.time() < deadline:
             windows = self.windows_of(file_name)
@@ -168,20 +168,47 @@ class UnderWine(unittest.TestCase):
     def test_input_over_another_monitor_ends_it(self):
         mw, mh, mx, my = MONITORS[1]
         centre = (mx + mw // 2, my + mh // 2)
-        for how in ("a move of one pixel", "a click"):
-            with self.subTest(how):
-                # The pointer rests on the other monitor as the program starts: that only
-                # sets where it is, and it is hidden there too.
-                self.x.mouse_to(*centre)
-                process = self.start(self.program("divor"))
-                self.assertTrue(self.form_window(FILE_NAMES["divor"]))
-                time.sleep(1.5)
-                self.x.mouse_to(*centre)
-                time.sleep(0.5)
-                self.assertIsNone(process.poll(), "ended with no input")
-                self.assertEqual(self.x.cursor_state(), "hidden")
+        for when, how in (("there at the start", "a move of one pixel"), ("there at the start", "a click"),
+                          ("plugged in while it runs", "a move onto it")):
+            with self.subTest(when=when, how=how):
+                if when == "there at the start":
+                    # The pointer rests on the other monitor as the program starts: that
+                    # only sets where it is, and it is hidden there too.
+                    self.x.mouse_to(*centre)
+                    process = self.start(self.program("divor"))
+                    self.assertTrue(self.form_window(FILE_NAMES["divor"]))
+                    time.sleep(1.5)
+                    self.x.mouse_to(*centre)
+                    time.sleep(0.5)
+                    self.assertIsNone(process.poll(), "ended with no input")
+                    self.assertEqual(self.x.cursor_state(), "hidden")
+                else:
+                    # The program starts on one monitor; the other is plugged in as it
+                    # runs, and the desktop's settings ask the server for it, as a
+                    # desktop does. No notice of the change reaches the program.
+                    # The wine server keeps the monitors it last read: it starts anew on
+                    # one, and again on both once the test is done.
+                    self.addCleanup(subprocess.run, ["wineserver", "-k"], env=self.env, check=False)
+                    self.addCleanup(self.x.set_outputs, MONITORS)
+                    self.x.set_outputs(MONITORS[:1])
+                    self.x.monitors()
+                    subprocess.run(["wineserver", "-k"], env=self.env, check=False)
+                    self.x.mouse_to(MONITORS[0][0] // 2, MONITORS[0][1] // 2)
+                    process = self.start(self.program("divor"))
+                    self.assertTrue(self.form_window(FILE_NAMES["divor"], monitors=MONITORS[:1]))
+                    time.sleep(1.0)
+                    self.x.set_outputs(MONITORS)
+                    self.x.monitors()
+                    self.assertTrue(self.form_window(FILE_NAMES["divor"], timeout=5, monitors=MONITORS),
+                                    "the monitor plugged in was left uncovered")
+                    shot = self.x.screenshot()
+                    shown = [1 for _, _, rgb in shot.region(mx, my, mx + mw, my + mh) if rgb != (0, 0, 0)]
+                    self.assertEqual(len(shown), 0, "not black over the monitor plugged in")
+                    self.assertIsNone(process.poll(), "ended when a monitor was plugged in")
                 if how == "a click":
                     self.x.x("xdotool", "click", "1")
+                elif how == "a move onto it":
+                    self.x.mouse_to(*centre)
                 else:
                     self.x.mouse_to(centre[0] + 1, centre[1])
                 self.assertTrue(self.x.ended_within(process, 10.0), "did not end on " + how)
