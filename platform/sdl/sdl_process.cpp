@@ -129,7 +129,7 @@ void EndProcess() {
   std::fflush(nullptr);
 #if defined(__SANITIZE_ADDRESS__)
   // A leak check cut short by the exit watchdog would pass for one that found nothing.
-  if (watchdog_made) timer_delete(exit watchdog);
+  if (watchdog_made) timer_delete(watchdog);
   alarm(0);
   __lsan_do_leak_check();
 #endif
