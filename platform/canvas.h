@@ -150,6 +150,9 @@ class Canvas {
   bool AllChanged() const { return all_changed_; }
   // The changed pixels, in the order they were first set.
   const std::vector<At>& Changed() const { return changed_; }
+  // Those the last ClearDirty forgot, until the next one: what a present that follows
+  // it has to show.
+  const std::vector<At>& LastChanged() const { return last_changed_; }
   // Forgets the changes, taking any not taken yet.
   void ClearDirty() {
     TakeChanges();

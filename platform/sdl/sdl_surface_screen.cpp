@@ -79,8 +79,6 @@ void SurfaceScreen::DrawCanvas(Canvas& canvas) {
     canvas_ = &canvas;
     whole_ = whole_ || canvas.AllChanged();  // new, or of a new size
   }
-  changed_.clear();
-  if (frame_ && !whole_) changed_.assign(canvas.Changed().begin(), canvas.Changed().end());
   canvas.ClearDirty();
 }
 
@@ -144,7 +142,7 @@ void SurfaceScreen::PlaceChangedPixels() {
     const int top = std::clamp(op.target.y, 0, height), bottom = std::clamp(op.target.y + op.target.h, top, height);
     std::fill(rows_with_ops_.begin() + top, rows_with_ops_.begin() + bottom, 1);
   }
-  for (const Canvas::At at : changed_) {
+  for (const Canvas::At at : canvas_->LastChanged()) {
     bool hidden = false, under_picture = false;
     if (rows_with_ops_[size_t(at.y)])
       for (const Op& op : ops_) {

@@ -80,7 +80,6 @@ class SurfaceScreen final : public Screen {
   // A picture made since the last frame may stand where an old one stood, at the same
   // address: every control is then drawn anew.
   uint64_t pictures_made_ = 0, pictures_seen_ = 0;
-  std::vector<Canvas::At> changed_;      // this frame's changed pixels, unless it is drawn whole
   std::vector<SDL_Rect> redrawn_;        // the parts drawn anew this frame, canvas and controls
   std::vector<SDL_Rect> sent_;           // this frame's rectangles to send, in the display's pixels
   std::vector<PixelRect> parts_;         // the same, clipped to the window, none intersecting another
