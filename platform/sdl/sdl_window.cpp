@@ -224,7 +224,7 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
 int16_t SdlWindow::DoEvents() { return RunEventStep(state_, *this, chores_); }
 
 // A signal to end, or a window that vanished: nothing is drawn into a window that is gone.
-bool SdlWindow::EndRequested() { return sdl::EndRequested() || WindowLost(); }
+bool SdlWindow::EndRequested() { return sdl::EndRequested(); }
 
 void SdlWindow::DispatchEvents() {
   SDL_Event event;

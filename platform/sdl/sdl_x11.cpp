@@ -30,7 +30,6 @@ namespace platform::sdl {
 
 namespace {
 
-std::atomic<bool> window_lost{false};
 std::atomic<unsigned long> watched{0};  // the X window drawn into
 SDL_Window* watched_window = nullptr;   // and SDL's window around it
 // A connection told of every change of monitors and of every motion of a pointing
@@ -101,16 +100,17 @@ void TellError(const XErrorEvent& error) {
 }
 
 // Called inside Xlib, which may hold its own lock: no Xlib call may be made here.
+// An error that the window drawn into is gone ends the process at once, before the
+// call that met it returns: a library drawing into the window may go on with what
+// the failed request left unset (Mesa's software GL takes the window's size from a
+// failed XGetGeometry and writes past its buffers). Its destruction, where the
+// notice comes first, ends the program at the next step instead.
 int OnXError(Display*, XErrorEvent* error) {
   const bool gone = error->error_code == BadWindow || error->error_code == BadDrawable;
-  if (gone && watched != 0 && error->resourceid == watched) {
-    window_lost = true;
-  } else if (gone) {
-    // Some other window that went away with ours (a parent, a host's frame): the
-    // destruction of ours, if it is gone, follows as an event or an error of its own.
-  } else {
-    TellError(*error);
-  }
+  if (gone && watched != 0 && error->resourceid == watched) EndProcess();
+  // A window gone that is not ours (a parent, a host's frame) is no error of ours:
+  // the destruction of ours, if it went with it, follows as an event or an error.
+  if (!gone) TellError(*error);
   return 0;
 }
 
@@ -141,10 +141,7 @@ void WatchWindow(SDL_Window* window) {
   // Other clients' interest in the window is their own; ours is added to what SDL
   // already asked for on this connection.
   XWindowAttributes attributes;
-  if (!XGetWindowAttributes(display, id, &attributes)) {
-    window_lost = true;
-    return;
-  }
+  if (!XGetWindowAttributes(display, id, &attributes)) return;  // gone: the error ended the process
   XSelectInput(display, id, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
@@ -159,8 +156,6 @@ bool IsDestruction(const SDL_SysWMmsg* message) {
   WatchWindow(watched_window);
   return watched == was;
 }
-
-bool WindowLost() { return window_lost; }
 
 // On X11 with RandR 1.5: the monitors, the primary marked. Elsewhere, or where the
 // server cannot tell, none.

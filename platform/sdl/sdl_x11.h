@@ -16,10 +16,9 @@
 namespace platform::sdl {
 
 // On X11: replaces Xlib's and SDL's error handlers, once SDL's video has started.
-// BadWindow or BadDrawable about the watched window marks it lost (WindowLost); about
-// another window, it is ignored; any other error is reported on one line and
-// ignored; a lost connection to the server ends the process (EndProcess). Elsewhere
-// it does nothing.
+// BadWindow or BadDrawable about the watched window, or a lost connection to the
+// server, ends the process (EndProcess); about another window, it is ignored; any
+// other error is reported on one line and ignored. Elsewhere it does nothing.
 void GuardXlib(SDL_Window* window);
 // On X11: asks for notice of window's destruction, which then arrives as an
 // SDL_SYSWMEVENT that IsDestruction recognises, and of its exposure, which SDL
@@ -28,8 +27,6 @@ void GuardXlib(SDL_Window* window);
 // the old one's destruction is no destruction: the new one is watched instead.
 void WatchWindow(SDL_Window* window);
 bool IsDestruction(const SDL_SysWMmsg* message);
-// True once an X error said that the window is gone.
-bool WindowLost();
 
 // On X11: where the pointer is on the desktop now, asked of the server.
 bool X11Pointer(SDL_Window* window, int* x, int* y);
