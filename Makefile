@@ -9,6 +9,9 @@
 SCENE ?= divor
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# The end-to-end suites mostly wait on screens and hosts: more run side by side than
+# there are cores.
+TEST_JOBS ?= $(shell echo $$(( $$(nproc) * 2 )))
 
 .PHONY: all deps build run test check stress fuzz install package windows clean
 PREFIX ?= /usr/local
@@ -28,7 +31,7 @@ run: build
 	$(BUILD)/$(SCENE)/$(SCENE)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j 1
+	cd $(BUILD) && ctest --output-on-failure -j $(TEST_JOBS)
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
