@@ -107,11 +107,6 @@ const Claiming kClaims[] = {
      NameClaim::Outcome::kHeld,
      "n.1",
      0},
-    {"this user's queue full: a copy's, which empties it at its next step",
-     {{"n", {true, kQueueFull, true}}},
-     NameClaim::Outcome::kHeldByThisUser,
-     "",
-     0},
     {"this user's socket refusing: asked three times, then passed over as no copy",
      {{"n", {true, kRefused, true}}},
      NameClaim::Outcome::kHeld,
@@ -236,19 +231,6 @@ TEST(PrevInstance, AQueueFilledAgainstTheHolderDoesNotHideIt) {
   for (int fd : flood) close(fd);
 }
 
-TEST(PrevInstance, ANameBoundByAProcessThatNeverListensIsPassedOver) {
-  const std::string program = Program("squat");
-  socklen_t size;
-  const sockaddr_un address = Name(program, &size);
-  const int squatter = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_EQ(bind(squatter, reinterpret_cast<const sockaddr*>(&address), size), 0);
-  SdlSystem first(program, false);
-  EXPECT_FALSE(first.PrevInstance());  // it holds the next name
-  SdlSystem second(program, false);
-  EXPECT_TRUE(second.PrevInstance());
-  close(squatter);
-}
-
 TEST(PrevInstance, ACopyIsFoundWhenOthersHoldEveryName) {
   const std::string program = Program("squat-all");
   // Another process of this program file: this test's own, forked.
@@ -368,24 +350,42 @@ TEST(SoundClaim, OneHolderAtATimeAndTheNextOnceItHasGone) {
   EXPECT_TRUE(ClaimSound(name).Held());
 }
 
-// A name bound by a process that never listens: the sound is held under the next
-// name, and a copy that finds it there, or finds it there once the first is free
-// again, keeps silent.
-TEST(SoundClaim, ANameBoundByAProcessThatNeverListensIsPassedOver) {
-  const std::string name = SoundName(":sound-squat-" + std::to_string(getpid()), unsigned(getuid()));
+// A name bound by a process that never listens, a program's instance name or the
+// display's sound name: the claim is held under the next name, and a copy that finds
+// it there, or finds it there once the first is free again, gives way.
+struct Squatted {
+  const char* what;
+  std::string name;
+  NameClaim (*claim)(const std::string&);
+};
+
+void PrintTo(const Squatted& squatted, std::ostream* out) { *out << squatted.what; }
+
+class SquattedNames : public ::testing::TestWithParam<Squatted> {};
+
+TEST_P(SquattedNames, ANameBoundByAProcessThatNeverListensIsPassedOver) {
+  const std::string& name = GetParam().name;
   socklen_t size;
   const sockaddr_un address = Abstract(name, &size);
   const int squatter = socket(AF_UNIX, SOCK_STREAM, 0);
   ASSERT_EQ(bind(squatter, reinterpret_cast<const sockaddr*>(&address), size), 0);
-  NameClaim first = ClaimSound(name);
-  ASSERT_TRUE(first.Held()) << "a name bound by a process that never listens silenced the sound";
-  EXPECT_EQ(ClaimSound(name).outcome(), kHeldByThisUser) << "a second copy took the sound";
+  NameClaim first = GetParam().claim(name);
+  ASSERT_TRUE(first.Held()) << "a name bound by a process that never listens stopped the first copy";
+  EXPECT_EQ(GetParam().claim(name).outcome(), kHeldByThisUser) << "a second copy took the name";
   close(squatter);
-  EXPECT_EQ(ClaimSound(name).outcome(), kHeldByThisUser)
-      << "a copy took the freed first name while the next held the sound";
+  EXPECT_EQ(GetParam().claim(name).outcome(), kHeldByThisUser)
+      << "a copy took the freed first name while the next was held";
   first.Release();
-  EXPECT_TRUE(ClaimSound(name).Held());
+  EXPECT_TRUE(GetParam().claim(name).Held());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SquattedNames,
+    ::testing::Values(Squatted{"instance", "dotfall." + Program("squat") + "." + std::to_string(getuid()),
+                               [](const std::string& name) { return NameClaim::Claim(name, 20, 5000); }},
+                      Squatted{"sound", SoundName(":sound-squat-" + std::to_string(getpid()), unsigned(getuid())),
+                               ClaimSound}),
+    CaseName<Squatted>);
 
 // Another user's process, uid 65534, holding names as it pleases: listening and
 // answering as a copy of ours would, listening with a queue it has filled itself, or
