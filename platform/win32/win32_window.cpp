@@ -339,10 +339,19 @@ void Win32Window::WaitForRefresh() {
 void Win32Window::DrawFrame(uint64_t now_ms) {
   changed_.clear();
   canvas_.TakeChanges();
+  const bool whole = canvas_.AllChanged();  // new, or of a new size
   canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed_.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
+  // The DIB keeps the last frame: of the canvas only the pixels that changed are
+  // drawn anew, and what the banner and the sprites stood on.
+  if (whole)
+    for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
+  else
+    for (const Canvas::At at : canvas_.LastChanged())
+      if (at.x < canvas_.WidthPx() && at.y < canvas_.HeightPx())
+        Fill(bits_, Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_), canvas_.Pixel(at.x, at.y));
+  for (const PixelRect& r : drawn_) CopyCanvas(bits_, canvas_, r, k_);
   changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
-  for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
   drawn_.clear();
   GdiFlush();
   label_->Draw(memory_dc_, k_);
