@@ -93,43 +93,26 @@ struct Claiming {
   int pauses;
 };
 
+constexpr NameClaim::Outcome kHeld = NameClaim::Outcome::kHeld;
+constexpr NameClaim::Outcome kHeldByThisUser = NameClaim::Outcome::kHeldByThisUser;
+constexpr NameClaim::Outcome kHeldByOthers = NameClaim::Outcome::kHeldByOthers;
+
 // Three asks, 5 ms apart, as the instance test asks.
 const Claiming kClaims[] = {
-    {"every slot free: the first is held", {}, NameClaim::Outcome::kHeld, "n", 0},
-    {"a copy of this user listens", {{"n", {true, kThisUsers, true}}}, NameClaim::Outcome::kHeldByThisUser, "", 0},
-    {"another user listens: the next slot",
-     {{"n", {true, kAnotherUsers, false}}},
-     NameClaim::Outcome::kHeld,
-     "n.1",
-     0},
-    {"another user's queue full: passed over",
-     {{"n", {true, kQueueFull, false}}},
-     NameClaim::Outcome::kHeld,
-     "n.1",
-     0},
+    {"every slot free: the first is held", {}, kHeld, "n", 0},
+    {"a copy of this user listens", {{"n", {true, kThisUsers, true}}}, kHeldByThisUser, "", 0},
+    {"another user listens: the next slot", {{"n", {true, kAnotherUsers, false}}}, kHeld, "n.1", 0},
+    {"another user's queue full: passed over", {{"n", {true, kQueueFull, false}}}, kHeld, "n.1", 0},
     {"this user's socket refusing: asked three times, then passed over as no copy",
-     {{"n", {true, kRefused, true}}},
-     NameClaim::Outcome::kHeld,
-     "n.1",
-     2},
+     {{"n", {true, kRefused, true}}}, kHeld, "n.1", 2},
     {"another user's socket refusing: passed over at once",
-     {{"n", {true, kRefused, false}}, {"n.1", {true, kRefused, false}}},
-     NameClaim::Outcome::kHeld,
-     "n.2",
-     0},
+     {{"n", {true, kRefused, false}}, {"n.1", {true, kRefused, false}}}, kHeld, "n.2", 0},
     {"a copy holds a later slot: this one lets its own go and gives way",
-     {{"n.2", {true, kThisUsers, true}}},
-     NameClaim::Outcome::kHeldByThisUser,
-     "",
-     0},
+     {{"n.2", {true, kThisUsers, true}}}, kHeldByThisUser, "", 0},
     {"other users hold every slot",
-     {{"n", {true, kAnotherUsers, false}},
-      {"n.1", {true, kQueueFull, false}},
-      {"n.2", {true, kRefused, false}},
-      {"n.3", {true, kAnotherUsers, false}}},
-     NameClaim::Outcome::kHeldByOthers,
-     "",
-     0},
+     {{"n", {true, kAnotherUsers, false}}, {"n.1", {true, kQueueFull, false}},
+      {"n.2", {true, kRefused, false}}, {"n.3", {true, kAnotherUsers, false}}},
+     kHeldByOthers, "", 0},
 };
 
 void PrintTo(const Claiming& claiming, std::ostream* out) { *out << claiming.what; }
@@ -319,7 +302,6 @@ TEST(PrevInstance, ANameHeldIsAnsweredWholeAndOneLetGoNoMore) {
 namespace {
 
 using platform::sdl::ClaimSound;
-constexpr NameClaim::Outcome kHeldByThisUser = NameClaim::Outcome::kHeldByThisUser;
 using platform::sdl::SoundName;
 
 TEST(SoundClaim, OneNamePerUserAndDisplayWhateverItsScreen) {

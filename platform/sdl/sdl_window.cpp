@@ -223,7 +223,8 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
 
 int16_t SdlWindow::DoEvents() { return RunEventStep(state_, *this, chores_); }
 
-// A signal to end, or a window that vanished: nothing is drawn into a window that is gone.
+// A signal to end. A window that vanished ends the process where it is told
+// (IsDestruction, or the X error handler).
 bool SdlWindow::EndRequested() { return sdl::EndRequested(); }
 
 void SdlWindow::DispatchEvents() {

@@ -334,8 +334,8 @@ void Win32Window::WaitForRefresh() {
   canvas_.Warm();
 }
 
-// The dirty runs of the canvas, then the banner and the sprites over them, then the
-// parts that changed onto the screen.
+// The canvas's changes, then the banner and the sprites over them, then the parts
+// that changed onto the screen.
 void Win32Window::DrawFrame(uint64_t now_ms) {
   changed_.clear();
   canvas_.TakeChanges();
@@ -348,8 +348,7 @@ void Win32Window::DrawFrame(uint64_t now_ms) {
     for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
   else
     for (const Canvas::At at : canvas_.LastChanged())
-      if (at.x < canvas_.WidthPx() && at.y < canvas_.HeightPx())
-        Fill(bits_, Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_), canvas_.Pixel(at.x, at.y));
+      Fill(bits_, Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_), canvas_.Pixel(at.x, at.y));
   for (const PixelRect& r : drawn_) CopyCanvas(bits_, canvas_, r, k_);
   changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
   drawn_.clear();
