@@ -21,7 +21,7 @@ struct Layout {
   const char* what;
   std::vector<Monitor> monitors;
   Monitor form;
-  std::vector<Monitor> covers;
+  std::vector<Monitor> blanks;
   Monitor desktop = kDesktop;  // as the window system tells it
 };
 
@@ -43,11 +43,11 @@ const Layout kLayouts[] = {
      {{100, 0, 800, 600, false}, {900, 0, 800, 600, false}},
      {100, 0, 800, 600},
      {{900, 0, 800, 600}}},
-    {"a mirror of the primary gets no cover",
+    {"a mirror of the primary gets no blank window",
      {{0, 0, 1920, 1080, true}, {0, 0, 1920, 1080, false}, {1920, 0, 1024, 768, false}},
      {0, 0, 1920, 1080},
      {{1920, 0, 1024, 768}}},
-    {"a smaller mirror inside the primary gets no cover",
+    {"a smaller mirror inside the primary gets no blank window",
      {{0, 0, 1920, 1080, true}, {0, 0, 1024, 768, false}},
      {0, 0, 1920, 1080},
      {}},
@@ -55,7 +55,7 @@ const Layout kLayouts[] = {
      {{0, 0, 1024, 768, true}, {0, 0, 1920, 1080, false}},
      {0, 0, 1024, 768},
      {{0, 0, 1920, 1080}}},
-    {"two outputs showing the same place get one cover",
+    {"two outputs showing the same place get one blank window",
      {{0, 0, 1920, 1080, true}, {1920, 0, 1280, 1024, false}, {1920, 0, 1280, 1024, false}},
      {0, 0, 1920, 1080},
      {{1920, 0, 1280, 1024}}},
@@ -79,8 +79,8 @@ class MonitorLayouts : public ::testing::TestWithParam<Layout> {};
 TEST_P(MonitorLayouts, TheFormTakesOneMonitorAndEveryOtherIsCovered) {
   const MonitorPlan plan = PlanMonitors(GetParam().monitors, GetParam().desktop, kFormNow);
   ExpectSamePlace(plan.form, GetParam().form, GetParam().what);
-  ASSERT_EQ(plan.covers.size(), GetParam().covers.size()) << GetParam().what;
-  for (size_t i = 0; i < plan.covers.size(); ++i) ExpectSamePlace(plan.covers[i], GetParam().covers[i], GetParam().what);
+  ASSERT_EQ(plan.blanks.size(), GetParam().blanks.size()) << GetParam().what;
+  for (size_t i = 0; i < plan.blanks.size(); ++i) ExpectSamePlace(plan.blanks[i], GetParam().blanks[i], GetParam().what);
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, MonitorLayouts, ::testing::ValuesIn(kLayouts), CaseName<Layout>);

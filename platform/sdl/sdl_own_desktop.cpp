@@ -43,7 +43,7 @@ void OwnDesktop::Follow() {
     if (form.x != plan.form.x || form.y != plan.form.y) SDL_SetWindowPosition(form_, plan.form.x, plan.form.y);
     if (form.w != plan.form.w || form.h != plan.form.h) SDL_SetWindowSize(form_, plan.form.w, plan.form.h);
   }
-  if (covers_.Follow(plan.covers) && shown_) SDL_SetCursor(nullptr);  // the pointer's look on the new windows too
+  if (blanks_.Follow(plan.blanks) && shown_) SDL_SetCursor(nullptr);  // the pointer's look on the new windows too
 }
 
 void OwnDesktop::Watch() {
@@ -70,7 +70,7 @@ bool OwnDesktop::FollowChanging(uint64_t now_ms) {
 }
 
 void OwnDesktop::Show() {
-  covers_.Show();
+  blanks_.Show();
   SDL_GetWindowPosition(form_, &origin_.x, &origin_.y);
   WindowSystem::Current().Show(form_);
   shown_ = true;
@@ -78,14 +78,14 @@ void OwnDesktop::Show() {
 }
 
 // Raising a window or giving it the keyboard means nothing before it is mapped, so
-// both wait for the window system to show it. A cover shown late may lie over the form
-// where monitors overlap: the form is raised again.
+// both wait for the window system to show it. A blank window shown late may lie
+// over the form where monitors overlap: the form is raised again.
 void OwnDesktop::Shown(uint32_t window_id) {
   if (window_id == SDL_GetWindowID(form_)) {
     form_seen_ = true;
     SDL_RaiseWindow(form_);
     SDL_SetWindowInputFocus(form_);
-  } else if (covers_.Shown(window_id) && form_seen_) {
+  } else if (blanks_.Shown(window_id) && form_seen_) {
     SDL_RaiseWindow(form_);
   }
 }
@@ -96,7 +96,7 @@ void OwnDesktop::AskAgain(uint64_t now_ms) {
   if (!shown_ || now_ms < ask_again_ms_) return;
   ask_again_ms_ = now_ms + kAskAgainMs;
   if (!form_seen_) WindowSystem::Current().Show(form_);
-  covers_.AskAgain();
+  blanks_.AskAgain();
 }
 
 bool OwnDesktop::PlaceOnForm(uint32_t window_id, int x, int y, float twips_per_unit, float* form_x, float* form_y) {

@@ -1,5 +1,5 @@
 // What a window of the program's own has that a host's window has not: the monitors
-// it follows, the black covers of the other ones, and the input it takes, with the
+// it follows, the black windows over the other ones, and the input it takes, with the
 // pointer's moves that the window system makes told from the user's. A host keeps
 // all of that for its own window, whose desktop has none of it.
 #pragma once
@@ -9,18 +9,18 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/sdl/sdl_covers.h"
+#include "platform/sdl/sdl_blank_windows.h"
 #include "platform/shared/pointer_moves.h"
 
 namespace platform::sdl {
 
 // What the form's window has of the desktop. The program's own window has the
-// monitors it follows, the covers of the other ones and the input; a host's window
+// monitors it follows, the blank windows of the other ones and the input; a host's window
 // has none of it, its host keeping all of that.
 class Desktop {
  public:
   virtual ~Desktop() = default;
-  // Places the form on its monitor and a cover on each other one.
+  // Places the form on its monitor and a blank window on each other one.
   virtual void Follow() = 0;
   // Asks for the window system's notices of changed monitors (after the form's
   // screen is made, on the window it draws into).
@@ -32,17 +32,18 @@ class Desktop {
   virtual bool FollowChanging(uint64_t now_ms) = 0;
   // A notice that the monitors changed, from SDL.
   virtual void MonitorsNoticed() = 0;
-  // Asks for the covers to be shown first, so that the form is above any that
+  // Asks for the blank windows to be shown first, so that the form is above any that
   // overlaps it; then the form. Nothing waits for the window system to show them.
   virtual void Show() = 0;
   // The window system showed window_id: the form is raised and given the keyboard.
   virtual void Shown(uint32_t window_id) = 0;
-  // The window system lost what a cover showed; false where window_id is no cover's.
+  // The window system lost what a blank window showed; false where window_id is
+  // no blank window's.
   virtual bool Repaint(uint32_t window_id) const = 0;
   // Whether keys reach the program.
   virtual bool TakesInput() const = 0;
-  // An event's place, on the form or on a cover, in the form's twips from where the
-  // form's corner was when it was shown (as if the form reached over every monitor),
+  // An event's place, on the form or on a blank window, in the form's twips from
+  // where the form's corner was when it was shown (as if the form reached over every monitor),
   // taking twips_per_unit twips to a unit of the event's place. False where the
   // input is not the program's.
   virtual bool PlaceOnForm(uint32_t window_id, int x, int y, float twips_per_unit, float* form_x, float* form_y) = 0;
@@ -76,7 +77,7 @@ class OwnDesktop final : public Desktop {
   void MonitorsNoticed() override;
   void Show() override;
   void Shown(uint32_t window_id) override;
-  bool Repaint(uint32_t window_id) const override { return covers_.Repaint(window_id); }
+  bool Repaint(uint32_t window_id) const override { return blanks_.Repaint(window_id); }
   bool TakesInput() const override { return true; }
   bool PlaceOnForm(uint32_t window_id, int x, int y, float twips_per_unit, float* form_x, float* form_y) override;
 
@@ -92,7 +93,7 @@ class OwnDesktop final : public Desktop {
   bool shown_ = false;       // asked for
   bool form_seen_ = false;   // shown by the window system
   uint64_t ask_again_ms_ = 0;
-  Covers covers_;  // one per monitor besides the form's
+  BlankWindows blanks_;  // one per monitor besides the form's
   PointerMoves pointer_moves_;
   SDL_Point origin_{};            // the form's corner on the desktop when it was shown
   bool monitors_changed_ = false;

@@ -25,15 +25,15 @@ class SdlDisplays final : public WindowSystem {
   }
 
   void PrepareForm(SDL_Window*) const override {}
-  void PrepareCover(SDL_Window*) const override {}
+  void PrepareBlank(SDL_Window*) const override {}
 
   void Show(SDL_Window* window) const override { SDL_ShowWindow(window); }
 
-  void PaintCover(SDL_Window* cover) const override {
-    SDL_Surface* surface = SDL_GetWindowSurface(cover);
+  void PaintBlank(SDL_Window* blank) const override {
+    SDL_Surface* surface = SDL_GetWindowSurface(blank);
     if (!surface) return;
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-    SDL_UpdateWindowSurface(cover);
+    SDL_UpdateWindowSurface(blank);
   }
 
   double RefreshHz(SDL_Window* window) const override {

@@ -72,7 +72,7 @@ SdlWindow::SdlWindow(const FormLayout& layout, EventSink& sink, const std::strin
   GuardXlib(window_);
   // The first monitor SDL names is not always the primary one, and SDL sees none of
   // the monitors made by hand: the form goes where the window system says, before
-  // it is shown, and the other monitors get their covers.
+  // it is shown, and the other monitors get their blank windows.
   desktop_->Follow();
   scale_ = DesktopScale();
   // The screen next: a GL renderer makes its context on a native window of its own,
@@ -185,7 +185,7 @@ void SdlWindow::Dispatch(const SDL_Event& e) {
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_SHOWN) desktop_->Shown(e.window.windowID);
-      if (e.window.windowID != SDL_GetWindowID(window_)) {  // a cover
+      if (e.window.windowID != SDL_GetWindowID(window_)) {  // a blank window
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
           desktop_->Repaint(e.window.windowID);
         break;

@@ -1,6 +1,6 @@
 // What the window system does for the program's windows where X11 and Wayland
 // differ, one driver each, chosen once by the video driver SDL runs on: on X11 the
-// program places its windows and the server keeps the covers black; on Wayland each
+// program places its windows and the server keeps the blank windows black; on Wayland each
 // window is full screen on the output it was made on and is painted.
 #pragma once
 
@@ -20,7 +20,7 @@ class WindowSystem {
   // The driver for the video driver SDL runs on.
   static const WindowSystem& Current();
 
-  // Added to a form's or a cover's flags as it is made.
+  // Added to a form's or a blank window's flags as it is made.
   virtual uint32_t FullScreenFlag() const = 0;
   // Whether the program moves and sizes its windows itself.
   virtual bool PlacesWindows() const = 0;
@@ -28,14 +28,14 @@ class WindowSystem {
   virtual std::vector<Monitor> Monitors(SDL_Window* window) const = 0;
   // A form not mapped yet, readied for full screen.
   virtual void PrepareForm(SDL_Window* form) const = 0;
-  // A cover not mapped yet, readied to show black and never take the keyboard.
-  virtual void PrepareCover(SDL_Window* cover) const = 0;
+  // A blank window not mapped yet, readied to show black and never take the keyboard.
+  virtual void PrepareBlank(SDL_Window* blank) const = 0;
   // Asks for the window to be shown and waits for nothing: a window manager may show
   // it late, or lose the request, and SDL's own call would wait for it for ever.
   // SDL is told when the window shows (SDL_WINDOWEVENT_SHOWN).
   virtual void Show(SDL_Window* window) const = 0;
-  // A cover shown or exposed, made black.
-  virtual void PaintCover(SDL_Window* cover) const = 0;
+  // A blank window shown or exposed, made black.
+  virtual void PaintBlank(SDL_Window* blank) const = 0;
   // The refresh of the display that shows the window; 0 where none is told.
   virtual double RefreshHz(SDL_Window* window) const = 0;
   // What the desktop tells of its density.

@@ -1,11 +1,11 @@
 // What SDL leaves to Xlib's defaults, made safe for a window that can vanish at any
 // moment: a screen saver host destroys its window when it unblanks, and any client
 // may destroy ours. Xlib's default handlers print a report and exit 1; SDL's own
-// error handler calls back into Xlib and can deadlock there. Here an X error only
-// about the window marks it lost, and a lost connection ends the process quietly.
-// Implements: GuardXlib, WatchWindow, IsDestruction, WindowLost, the request
-// for full screen at mapping, the monitors and their changes, the covers' black,
-// and what the X server tells of its GL and the desktop of its density.
+// error handler calls back into Xlib and can deadlock there. Here an X error that
+// the window is gone, and a lost connection, end the process quietly.
+// Implements: GuardXlib, WatchWindow, IsDestruction, the request for full screen
+// at mapping, the monitors and their changes, the blank windows' black, and what
+// the X server tells of its GL and the desktop of its density.
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -270,7 +270,7 @@ static void AskForFullScreenAtMapping(SDL_Window* window) {
 
 // Makes a window, not mapped yet, one that the server keeps black and that never
 // takes the keyboard, full screen where a window manager places it.
-static void MakeCoverX11(SDL_Window* window) {
+static void MakeBlankX11(SDL_Window* window) {
   SDL_SysWMinfo info;
   if (!X11Info(window, &info)) return;
   Display* display = info.info.x11.display;
@@ -350,16 +350,16 @@ static void AddX11Density(SDL_Window* window, DensityFacts* facts) {
 
 namespace {
 
-// The program places its windows; the server keeps the covers black.
+// The program places its windows; the server keeps the blank windows black.
 class X11System final : public WindowSystem {
  public:
   uint32_t FullScreenFlag() const override { return 0; }  // asked for at mapping instead
   bool PlacesWindows() const override { return true; }
   std::vector<Monitor> Monitors(SDL_Window* window) const override { return X11Monitors(window); }
   void PrepareForm(SDL_Window* form) const override { AskForFullScreenAtMapping(form); }
-  void PrepareCover(SDL_Window* cover) const override { MakeCoverX11(cover); }
+  void PrepareBlank(SDL_Window* blank) const override { MakeBlankX11(blank); }
   void Show(SDL_Window* window) const override { MapRaised(window); }
-  void PaintCover(SDL_Window*) const override {}
+  void PaintBlank(SDL_Window*) const override {}
   double RefreshHz(SDL_Window* window) const override { return X11RefreshHz(window); }
   DensityFacts Density(SDL_Window* window) const override {
     DensityFacts density;

@@ -1,6 +1,6 @@
 // What SDL leaves to Xlib, and what only the X server tells: the guards around a
 // window that may vanish, the monitors and their changes, the pointer and the
-// devices' motion, the covers' black, the GL and the density of the desktop. Each
+// devices' motion, the blank windows' black, the GL and the density of the desktop. Each
 // does nothing, or tells nothing, where SDL's video runs elsewhere.
 #pragma once
 

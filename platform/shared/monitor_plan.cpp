@@ -21,8 +21,8 @@ MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& wh
   plan.form = *form;
   for (const Monitor& monitor : usable) {
     if (plan.form.Contains(monitor)) continue;
-    if (std::find(plan.covers.begin(), plan.covers.end(), monitor) != plan.covers.end()) continue;
-    plan.covers.push_back(monitor);
+    if (std::find(plan.blanks.begin(), plan.blanks.end(), monitor) != plan.blanks.end()) continue;
+    plan.blanks.push_back(monitor);
   }
   return plan;
 }

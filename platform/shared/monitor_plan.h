@@ -21,13 +21,13 @@ struct Monitor {
 
 struct MonitorPlan {
   Monitor form;                 // where the scene runs
-  std::vector<Monitor> covers;  // each covered by a black window
+  std::vector<Monitor> blanks;  // each blanked by a black window
 };
 
 // The form takes the primary monitor; where none is marked, the one at the desktop's
-// origin, and failing that the first. Every other monitor gets a cover, except one
-// that shows only what the form's monitor shows (a mirror) and a second one of the
-// same place. With no usable monitor, the form takes whole_desktop; where the window
+// origin, and failing that the first. Every other monitor gets a blank window,
+// except one that shows only what the form's monitor shows (a mirror) and a second
+// one of the same place. With no usable monitor, the form takes whole_desktop; where the window
 // system tells no size of that either, it stays where it is, at form_now.
 MonitorPlan PlanMonitors(const std::vector<Monitor>& monitors, const Monitor& whole_desktop, const Monitor& form_now);
 

@@ -16,7 +16,7 @@ namespace platform::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"Form1";
-constexpr wchar_t kCoverClassName[] = L"Cover";
+constexpr wchar_t kBlankClassName[] = L"Blank";
 constexpr UINT_PTR kTimer2 = 2;
 
 
@@ -102,10 +102,10 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget
   wc.hbrBackground = GetSysColorBrush(int(layout.back_color & 0xFF));
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);
-  // The covers: black, painted by the system, never active.
+  // The blank windows: black, painted by the system, never active.
   wc.hIcon = nullptr;
   wc.hbrBackground = HBRUSH(GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = kCoverClassName;
+  wc.lpszClassName = kBlankClassName;
   RegisterClassExW(&wc);
   // A popup with no border over the whole screen: maximised from the first show.
   // As a tool window it has no taskbar button.
@@ -114,7 +114,7 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget
                           WS_POPUP | WS_MAXIMIZE, 0, 0, width, height, nullptr, nullptr, instance, this);
   if (!hwnd_) ExitProcess(1);
   // The form goes on the primary monitor before it is shown, and the other monitors
-  // get their covers; the picture is drawn at that monitor's density.
+  // get their blank windows; the picture is drawn at that monitor's density.
   FollowMonitors();
   Rescale();
 
@@ -134,7 +134,7 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget
 }
 
 Win32Window::~Win32Window() {
-  for (const Cover& cover : covers_) DestroyWindow(cover.window);
+  for (const BlankWindow& blank : blanks_) DestroyWindow(blank.window);
   if (memory_dc_) {
     SelectObject(memory_dc_, old_bitmap_);
     DeleteDC(memory_dc_);
@@ -143,8 +143,8 @@ Win32Window::~Win32Window() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-// The form on its monitor and a cover on each other one, reusing the covers there
-// are; a cover that could not be made is tried again at the next change.
+// The form on its monitor and a blank window on each other one, reusing the blank windows there
+// are; a blank window that could not be made is tried again at the next change.
 void Win32Window::FollowMonitors() {
   const Monitor desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), true};
   RECT form;
@@ -155,34 +155,34 @@ void Win32Window::FollowMonitors() {
   if (form.left != plan.form.x || form.top != plan.form.y || form.right - form.left != plan.form.w ||
       form.bottom - form.top != plan.form.h)
     SetWindowPos(hwnd_, nullptr, plan.form.x, plan.form.y, plan.form.w, plan.form.h, SWP_NOZORDER | SWP_NOACTIVATE);
-  while (covers_.size() > plan.covers.size()) {
-    DestroyWindow(covers_.back().window);
-    covers_.pop_back();
+  while (blanks_.size() > plan.blanks.size()) {
+    DestroyWindow(blanks_.back().window);
+    blanks_.pop_back();
   }
   bool made = false;
-  for (size_t i = 0; i < plan.covers.size(); ++i) {
-    const Monitor& place = plan.covers[i];
-    if (i < covers_.size()) {
-      if (!(covers_[i].place == place))
-        SetWindowPos(covers_[i].window, nullptr, place.x, place.y, place.w, place.h, SWP_NOZORDER | SWP_NOACTIVATE);
-      covers_[i].place = place;
+  for (size_t i = 0; i < plan.blanks.size(); ++i) {
+    const Monitor& place = plan.blanks[i];
+    if (i < blanks_.size()) {
+      if (!(blanks_[i].place == place))
+        SetWindowPos(blanks_[i].window, nullptr, place.x, place.y, place.w, place.h, SWP_NOZORDER | SWP_NOACTIVATE);
+      blanks_[i].place = place;
       continue;
     }
-    const HWND cover = MakeCover(place);
-    if (!cover) break;
-    covers_.push_back({cover, place});
+    const HWND blank = MakeBlank(place);
+    if (!blank) break;
+    blanks_.push_back({blank, place});
     made = true;
   }
   if (made && shown_) SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   refresh_hz_ = RefreshOf(hwnd_);  // a new monitor, or a new mode, sets a new pace
 }
 
-HWND Win32Window::MakeCover(const Monitor& place) const {
-  const HWND cover = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCoverClassName, L"", WS_POPUP, place.x,
+HWND Win32Window::MakeBlank(const Monitor& place) const {
+  const HWND blank = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kBlankClassName, L"", WS_POPUP, place.x,
                                      place.y, place.w, place.h, nullptr, nullptr, GetModuleHandleW(nullptr),
                                      const_cast<Win32Window*>(this));
-  if (cover && shown_) ShowWindow(cover, SW_SHOWNOACTIVATE);
-  return cover;
+  if (blank && shown_) ShowWindow(blank, SW_SHOWNOACTIVATE);
+  return blank;
 }
 
 // The density of the form's monitor, as a whole factor; the buffer follows it.
@@ -220,9 +220,9 @@ void Win32Window::ResizeBuffer(int width, int height) {
 }
 
 void Win32Window::Show() {
-  // The covers first, so that the form lies above any that overlaps it.
+  // The blank windows first, so that the form lies above any that overlaps it.
 
-  for (const Cover& cover : covers_) ShowWindow(cover.window, SW_SHOWNOACTIVATE);
+  for (const BlankWindow& blank : blanks_) ShowWindow(blank.window, SW_SHOWNOACTIVATE);
   ShowWindow(hwnd_, SW_SHOWMAXIMIZED);
   SetForegroundWindow(hwnd_);
   UpdateWindow(hwnd_);
@@ -245,7 +245,7 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
   }
   auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self && self->hwnd_ == hwnd) return self->Handle(message, wparam, lparam);
-  if (self && self->hwnd_) return self->HandleCover(hwnd, message, wparam, lparam);
+  if (self && self->hwnd_) return self->HandleBlank(hwnd, message, wparam, lparam);
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
@@ -263,11 +263,11 @@ bool Win32Window::Input(HWND from, UINT message, WPARAM wparam, LPARAM lparam) {
   }
 }
 
-// A cover only passes its pointer's input on; it never takes the focus.
-LRESULT Win32Window::HandleCover(HWND cover, UINT message, WPARAM wparam, LPARAM lparam) {
+// A blank window only passes its pointer's input on; it never takes the focus.
+LRESULT Win32Window::HandleBlank(HWND blank, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
-  if (Input(cover, message, wparam, lparam)) return 0;
-  return DefWindowProcW(cover, message, wparam, lparam);
+  if (Input(blank, message, wparam, lparam)) return 0;
+  return DefWindowProcW(blank, message, wparam, lparam);
 }
 
 LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -1,4 +1,4 @@
-// Form1 on Win32: the form over the primary monitor and a black cover over each other
+// Form1 on Win32: the form over the primary monitor and a black window over each other
 // one, its persistent pixels, and the event-processing step as a message pump.
 #pragma once
 
@@ -35,8 +35,8 @@ class Win32Window final : public Window, StepWindow {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleCover(HWND cover, UINT message, WPARAM wparam, LPARAM lparam);
-  // Input from the form or a cover: its place in twips from the form's corner when
+  LRESULT HandleBlank(HWND blank, UINT message, WPARAM wparam, LPARAM lparam);
+  // Input from the form or a blank window: its place in twips from the form's corner when
   // it was shown, as if the form reached over every monitor.
   bool Input(HWND from, UINT message, WPARAM wparam, LPARAM lparam);
   void FollowMonitors();
@@ -52,7 +52,7 @@ class Win32Window final : public Window, StepWindow {
     Win32Window& window_;
     uint64_t next_ms_ = 0;
   };
-  HWND MakeCover(const Monitor& place) const;
+  HWND MakeBlank(const Monitor& place) const;
   void Rescale();
   void ResizeBuffer(int width, int height);
   // StepWindow: the timer's ticks come as messages.
@@ -79,11 +79,11 @@ class Win32Window final : public Window, StepWindow {
   std::vector<Win32Sprite*> z_order_;
   std::vector<PixelRect> drawn_;  // where the banner and sprites were drawn last time, in 96-DPI pixels
   std::vector<PixelRect> changed_;  // this frame's parts to show, kept so that no frame allocates
-  struct Cover {
+  struct BlankWindow {
     HWND window;
     Monitor place;
   };
-  std::vector<Cover> covers_;  // one per monitor besides the form's
+  std::vector<BlankWindow> blanks_;  // one per monitor besides the form's
   std::vector<Monitor> monitors_;  // as they were last followed
   WatchMonitors watch_monitors_{*this};
   POINT origin_{};             // the form's corner on the desktop when it was shown

@@ -110,25 +110,25 @@ class Monitors(unittest.TestCase):
                     shots = self.x.screenshots(4, apart=0.12)
                     self.assertCovered(shots[-1], monitors, name)
                     self.assertSceneOnPrimary(name, shots, monitors)
-                    self.assertEqual(self.x.cursor_state(), "hidden", "the pointer over a cover")
+                    self.assertEqual(self.x.cursor_state(), "hidden", "the pointer over a blank window")
                     self.x.x("xdotool", "key", "space")
                     self.assertTrue(self.x.ended_within(process, 1.0), name + " went on after a key")
-            # Every cover ends the program on a move of one pixel and on a click.
+            # Every blank window ends the program on a move of one pixel and on a click.
             for cw, ch, cx, cy in monitors[1:]:
-                with self.subTest(label=label, cover=(cw, ch, cx, cy)):
+                with self.subTest(label=label, blank=(cw, ch, cx, cy)):
                     centre = (cx + cw // 2, cy + ch // 2)
                     process, _ = self.start("divor", centre)
                     time.sleep(0.5)
-                    self.assertIsNone(process.poll(), "the pointer resting on a cover ended it")
+                    self.assertIsNone(process.poll(), "the pointer resting on a blank window ended it")
                     self.x.mouse_to(centre[0] + 1, centre[1])
-                    self.assertTrue(self.x.ended_within(process, 1.0), "a move on a cover did not end it")
+                    self.assertTrue(self.x.ended_within(process, 1.0), "a move on a blank window did not end it")
                     process, _ = self.start("divor", centre)
                     self.x.x("xdotool", "click", "1")
-                    self.assertTrue(self.x.ended_within(process, 1.0), "a click on a cover did not end it")
-            # Crossing from a cover onto the form is a movement too.
+                    self.assertTrue(self.x.ended_within(process, 1.0), "a click on a blank window did not end it")
+            # Crossing from a blank window onto the form is a movement too.
             process, _ = self.start("divor", (monitors[1][2] + 5, monitors[1][3] + 5))
             self.x.mouse_to(monitors[0][2] + 5, monitors[0][3] + 5)
-            self.assertTrue(self.x.ended_within(process, 1.0), "a move from a cover onto the form did not end it")
+            self.assertTrue(self.x.ended_within(process, 1.0), "a move from a blank window onto the form did not end it")
 
     def test_one_screen_split_into_monitors_by_hand(self):
         # One X screen, two monitors set on it (xrandr --setmonitor), as a desktop does
@@ -192,7 +192,7 @@ class Monitors(unittest.TestCase):
 
     def test_windows_whose_requests_to_map_a_window_manager_lost_are_asked_for_again(self):
         # A window manager that is starting, or being replaced, may lose a request to
-        # map a window: the form, a cover, and a cover made for a monitor plugged in
+        # map a window: the form, a blank window, and a blank window made for a monitor plugged in
         # later are each asked for again, and show.
         if WM:
             self.skipTest("runs under a window manager of its own")

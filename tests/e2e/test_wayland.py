@@ -129,7 +129,7 @@ class Wayland(unittest.TestCase):
                                    "no dots in the bottom right corner")
 
     def test_two_outputs_the_scene_on_the_first_the_other_covered_and_one_plugged_in_covered_too(self):
-        # The covers are seen in sway's tree: full screen on their outputs, having drawn
+        # The blank windows are seen in sway's tree: full screen on their outputs, having drawn
         # at the output's size. On the screen, sway's headless backend now and then
         # leaves a second output's first frames unshown, for seconds or for good, under
         # any SDL window that is full screen there, ours or a bare one.
@@ -143,7 +143,7 @@ class Wayland(unittest.TestCase):
         self.assertEqual(sway.windows_of(process.pid), [("HEADLESS-1", True, (800, 600)),
                                                          ("HEADLESS-2", True, (640, 480))])
         # An output plugged in while it runs (sway makes it 1920 x 1080, to the right):
-        # within a second it has a cover too, and the scene goes on on the first.
+        # within a second it has a blank window too, and the scene goes on on the first.
         sway.msg("create_output")
         time.sleep(1.0)
         self.assertEqual(sway.windows_of(process.pid), [

@@ -207,7 +207,7 @@ class UnderWine(unittest.TestCase):
                     self.x.monitors()
                     self.assertTrue(self.form_window(FILE_NAMES["divor"], timeout=5, monitors=MONITORS),
                                     "the monitor plugged in was left uncovered")
-                    # Its cover is painted black once it is shown: a moment later on a busy machine.
+                    # Its blank window is painted black once it is shown: a moment later on a busy machine.
                     def black():
                         shot = self.x.screenshot()
                         return all(rgb == (0, 0, 0) for _, _, rgb in shot.region(mx, my, mx + mw, my + mh))

@@ -199,7 +199,7 @@ TEST(Monitors, TheSystemsListHasOnePrimaryThatThePlanGivesTheForm) {
   EXPECT_EQ(std::count_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; }), 1);
   const MonitorPlan plan = PlanMonitors(monitors, {}, {});
   EXPECT_TRUE(plan.form.primary);
-  EXPECT_EQ(plan.covers.size(), monitors.size() - 1);
+  EXPECT_EQ(plan.blanks.size(), monitors.size() - 1);
 }
 
 }  // namespace
