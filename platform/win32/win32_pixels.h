@@ -5,9 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+// Before the Windows headers, whose macro RGB would clash with them.
 #include "platform/canvas.h"
 #include "platform/shared/pixel_rect.h"
+
+#include <windows.h>
 
 namespace platform::win32 {
 
@@ -30,5 +34,32 @@ void DrawPicture(const PixelBuffer& to, const uint32_t* argb, int width, int hei
 
 // Copies rect of the canvas, in its pixels, to k times its place, each pixel as k x k.
 void CopyCanvas(const PixelBuffer& to, const Canvas& canvas, const PixelRect& rect, int k);
+
+// A frame's single changed pixels, each a rectangle of one colour, drawn in one call:
+// a blit each would cost the system a call each, and a frame has hundreds.
+class PointBatch {
+ public:
+  void clear() {
+    vertices_.clear();
+    rects_.clear();
+  }
+  void Add(const PixelRect& r, uint32_t rgb) {
+    const auto channel = [rgb](int shift) { return COLOR16((rgb >> shift & 0xFF) << 8); };
+    const ULONG first = ULONG(vertices_.size());
+    vertices_.push_back({LONG(r.left), LONG(r.top), channel(16), channel(8), channel(0), 0});
+    vertices_.push_back({LONG(r.right), LONG(r.bottom), channel(16), channel(8), channel(0), 0});
+    rects_.push_back({first, first + 1});
+  }
+  // Each rectangle filled with its colour: a gradient between two equal colours.
+  void Draw(HDC dc) {
+    if (!rects_.empty())
+      GdiGradientFill(dc, vertices_.data(), ULONG(vertices_.size()), rects_.data(), ULONG(rects_.size()),
+                      GRADIENT_FILL_RECT_H);
+  }
+
+ private:
+  std::vector<TRIVERTEX> vertices_;
+  std::vector<GRADIENT_RECT> rects_;
+};
 
 }  // namespace platform::win32

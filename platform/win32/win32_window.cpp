@@ -344,11 +344,18 @@ void Win32Window::DrawFrame(uint64_t now_ms) {
   canvas_.ClearDirty();
   // The DIB keeps the last frame: of the canvas only the pixels that changed are
   // drawn anew, and what the banner and the sprites stood on.
-  if (whole)
+  points_.clear();
+  if (whole) {
     for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
-  else
-    for (const Canvas::At at : canvas_.LastChanged())
-      Fill(bits_, Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_), canvas_.Pixel(at.x, at.y));
+  } else {
+    changed_.clear();  // the changed pixels go to the screen as points
+    for (const Canvas::At at : canvas_.LastChanged()) {
+      const PixelRect r = Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_);
+      const uint32_t rgb = canvas_.Pixel(at.x, at.y);
+      Fill(bits_, r, rgb);
+      points_.Add(r, rgb);
+    }
+  }
   for (const PixelRect& r : drawn_) CopyCanvas(bits_, canvas_, r, k_);
   changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
   drawn_.clear();
@@ -362,6 +369,7 @@ void Win32Window::DrawFrame(uint64_t now_ms) {
   }
   changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
   HDC dc = GetDC(hwnd_);
+  points_.Draw(dc);  // below the banner and sprites, which are sent after them
   for (const PixelRect& raw : changed_) {
     const PixelRect r = Scaled(raw, k_).Clip(bits_.width, bits_.height);
     if (!r.Empty()) BitBlt(dc, r.left, r.top, r.Width(), r.Height(), memory_dc_, r.left, r.top, SRCCOPY);

@@ -79,6 +79,7 @@ class Win32Window final : public Window, StepWindow {
   std::vector<Win32Sprite*> z_order_;
   std::vector<PixelRect> drawn_;  // where the banner and sprites were drawn last time, in 96-DPI pixels
   std::vector<PixelRect> changed_;  // this frame's parts to show, kept so that no frame allocates
+  PointBatch points_;               // and its changed pixels
   struct BlankWindow {
     HWND window;
     Monitor place;

@@ -167,6 +167,36 @@ TEST(CanvasCopy, AnyRectangleOffTheCanvasOrTheBufferCopiesOnlyWhatLiesOnBoth) {
   }
 }
 
+// A frame's changed pixels reach the window in one call: each exactly its colour,
+// k x k of the window's pixels, and nothing around it touched.
+TEST(PointBatch, EachPointIsExactlyItsColourOverItsKByKPixelsAndNothingElse) {
+  const uint32_t colours[] = {0x000000, 0x010101, 0x7F7F7F, 0x808080, 0xFEFEFE, 0xFFFFFF, 0x0102FE};
+  for (const int k : {1, 2, 3}) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 9 * k, -4 * k, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, dib);
+    const PixelBuffer buffer{static_cast<uint32_t*>(bits), 9 * k, 4 * k};
+    std::fill(buffer.data, buffer.data + size_t(buffer.width) * buffer.height, kUntouched);
+    PointBatch points;
+    for (int i = 0; i < 7; ++i) points.Add(Scaled({i + 1, 1 + i % 2, i + 2, 2 + i % 2}, k), colours[i]);
+    points.Draw(dc);
+    GdiFlush();
+    for (int by = 0; by < buffer.height; ++by)
+      for (int bx = 0; bx < buffer.width; ++bx) {
+        const int i = bx / k - 1;
+        const bool lit = i >= 0 && i < 7 && by / k == 1 + i % 2;
+        ASSERT_EQ(buffer.data[size_t(by) * buffer.width + bx] & 0xFFFFFF, (lit ? colours[i] : kUntouched) & 0xFFFFFF)
+            << bx << "," << by << " k=" << k;
+      }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(dib);
+  }
+}
+
 TEST(Pictures, AreReadThroughTheSharedReaderKeptToTheControlAndAdmittedToTheBudget) {
   const PictureFile file("dotfall-budget.gif");
   std::string why;
