@@ -17,6 +17,7 @@ struct PixelRect {
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   bool operator==(const PixelRect&) const = default;
+  bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
 
   // What lies inside both; an empty rectangle at this one's corner where nothing does.
   PixelRect Intersect(const PixelRect& other) const {

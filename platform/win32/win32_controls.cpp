@@ -42,9 +42,15 @@ void Win32Sprite::SetPictureFile(const std::string& path) {
   animation_ = LoadGif(path, {}, {TwipsToPx(place_.width), TwipsToPx(place_.height)}, budget_, &why);
   if (!animation_ && !why.empty()) ReportRefused(path, why);
   start_ms_ = GetTickCount64();
+  ++pictures_;
 }
 
 PixelRect Win32Sprite::Pixels() const { return PixelsOf(place_); }
+
+uint64_t Win32Sprite::Look(uint64_t now_ms) const {
+  const uint64_t frame = animation_ ? animation_->FrameAt(now_ms - start_ms_) : 0;
+  return uint64_t(pictures_) << 32 | frame;
+}
 
 void Win32Sprite::Draw(const PixelBuffer& to, int k, uint64_t now_ms) const {
   const PixelRect rect = Scaled(Pixels(), k);

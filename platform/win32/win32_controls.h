@@ -36,6 +36,8 @@ class Win32Sprite final : public Sprite {
   void Draw(const PixelBuffer& to, int k, uint64_t now_ms) const;
   // Its rectangle in 96-DPI pixels; it may lie partly or wholly off the window.
   PixelRect Pixels() const;
+  // What it shows at now_ms besides its place: the picture and its frame due.
+  uint64_t Look(uint64_t now_ms) const;
 
  private:
   Rect place_;
@@ -43,6 +45,7 @@ class Win32Sprite final : public Sprite {
   MemoryBudget& budget_;
   std::optional<gif::Animation> animation_;
   uint64_t start_ms_ = 0;
+  uint32_t pictures_ = 0;  // how many pictures it has been given
 };
 
 class Win32Label final : public Label {
@@ -55,6 +58,8 @@ class Win32Label final : public Label {
   // where k has changed.
   void Draw(HDC dc, int k);
   PixelRect Pixels() const;
+  // What it shows besides its place: its colour.
+  uint64_t Look() const { return fore_color_; }
 
  private:
   Rect place_;

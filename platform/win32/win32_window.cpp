@@ -334,40 +334,56 @@ void Win32Window::WaitForRefresh() {
   canvas_.Warm();
 }
 
-// The canvas's changes, then the banner and the sprites over them, then the parts
-// that changed onto the screen.
+bool Win32Window::LookAtControls(uint64_t now_ms) {
+  now_.clear();
+  now_.push_back({label_->Pixels(), label_->Look()});
+  for (const Win32Sprite* s : z_order_) now_.push_back({s->Pixels(), s->Look(now_ms)});
+  return now_ != drawn_;
+}
+
+void Win32Window::DrawControls(uint64_t now_ms) {
+  for (const ControlLook& was : drawn_) {
+    CopyCanvas(bits_, canvas_, was.place, k_);
+    changed_.push_back(was.place);
+  }
+  GdiFlush();
+  label_->Draw(memory_dc_, k_);
+  GdiFlush();
+  for (const Win32Sprite* s : z_order_) s->Draw(bits_, k_, now_ms);
+  for (const ControlLook& is : now_) changed_.push_back(is.place);
+}
+
+bool Win32Window::UnderAControl(Canvas::At at) const {
+  const auto under = [at](const ControlLook& c) { return c.place.Contains(at.x, at.y); };
+  return std::any_of(drawn_.begin(), drawn_.end(), under) || std::any_of(now_.begin(), now_.end(), under);
+}
+
+// The canvas's changes, then the banner and the sprites over them where any changed,
+// then the parts that changed onto the screen.
 void Win32Window::DrawFrame(uint64_t now_ms) {
   changed_.clear();
   canvas_.TakeChanges();
   const bool whole = canvas_.AllChanged();  // new, or of a new size
   canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed_.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
+  const bool controls_changed = LookAtControls(now_ms);
   // The DIB keeps the last frame: of the canvas only the pixels that changed are
-  // drawn anew, and what the banner and the sprites stood on.
+  // drawn anew, those not under a control, and what a changed control stood on.
   points_.clear();
   if (whole) {
     for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
   } else {
     changed_.clear();  // the changed pixels go to the screen as points
     for (const Canvas::At at : canvas_.LastChanged()) {
+      if (UnderAControl(at)) continue;
       const PixelRect r = Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_);
       const uint32_t rgb = canvas_.Pixel(at.x, at.y);
       Fill(bits_, r, rgb);
       points_.Add(r, rgb);
     }
   }
-  for (const PixelRect& r : drawn_) CopyCanvas(bits_, canvas_, r, k_);
-  changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
-  drawn_.clear();
-  GdiFlush();
-  label_->Draw(memory_dc_, k_);
-  drawn_.push_back(label_->Pixels());
-  GdiFlush();
-  for (const Win32Sprite* s : z_order_) {
-    s->Draw(bits_, k_, now_ms);
-    drawn_.push_back(s->Pixels());
-  }
-  changed_.insert(changed_.end(), drawn_.begin(), drawn_.end());
+  if (whole || controls_changed) DrawControls(now_ms);
+  drawn_.swap(now_);
   HDC dc = GetDC(hwnd_);
   points_.Draw(dc);  // below the banner and sprites, which are sent after them
   for (const PixelRect& raw : changed_) {

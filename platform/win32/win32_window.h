@@ -62,6 +62,13 @@ class Win32Window final : public Window, StepWindow {
   bool TimerDue(uint64_t) override { return false; }
   void DrawFrame(uint64_t now_ms) override;
   void WaitForRefresh() override;
+  // Notes what the banner and each sprite show now; true where any differs from what
+  // was drawn last.
+  bool LookAtControls(uint64_t now_ms);
+  // The canvas again where the controls were, and every control over it, anew.
+  void DrawControls(uint64_t now_ms);
+  // Whether a pixel of the canvas lies under a control drawn last or to be drawn now.
+  bool UnderAControl(Canvas::At at) const;
 
   WindowState state_;
   HWND hwnd_ = nullptr;
@@ -77,7 +84,15 @@ class Win32Window final : public Window, StepWindow {
   std::unique_ptr<Win32Label> label_;
   std::vector<std::unique_ptr<Win32Sprite>> sprites_;
   std::vector<Win32Sprite*> z_order_;
-  std::vector<PixelRect> drawn_;  // where the banner and sprites were drawn last time, in 96-DPI pixels
+  // The banner and the sprites as they were drawn last, and as they are now: their
+  // places in 96-DPI pixels and what they showed. The controls are opaque, so while
+  // none changes none is drawn, and the canvas's changes under them stay hidden.
+  struct ControlLook {
+    PixelRect place;
+    uint64_t look;
+    bool operator==(const ControlLook&) const = default;
+  };
+  std::vector<ControlLook> drawn_, now_;
   std::vector<PixelRect> changed_;  // this frame's parts to show, kept so that no frame allocates
   PointBatch points_;               // and its changed pixels
   struct BlankWindow {

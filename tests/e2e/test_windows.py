@@ -243,6 +243,8 @@ class UnderWine(unittest.TestCase):
         x, y = int(left // TWIPS), int(top // TWIPS)
         w, h = min(40, int(width // TWIPS)), min(30, int(height // TWIPS))
         self.assertEqual(where(shot, COLOURS[3]), (K * x, K * y, K * (x + w) - 1, K * (y + h) - 1))
+        # Opaque: no point that fell under it shows through.
+        self.assertEqual({rgb for _, _, rgb in shot.region(K * x, K * y, K * (x + w), K * (y + h))}, {COLOURS[3]})
         # The text's rows: within the line, and more than half of it, at k times.
         rows = coloured_rows(shot, 0, 400 * K, 0, 2 * line)
         self.assertTrue(rows, "no banner")
