@@ -282,6 +282,10 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE: Unload(); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
+      // The DIB holds the canvas only where a control stood or a whole frame was
+      // drawn: it is drawn whole first.
+      CopyCanvas(bits_, canvas_, {0, 0, canvas_.WidthPx(), canvas_.HeightPx()}, k_);
+      DrawControls(drawn_ms_);
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(hwnd_, &paint);
       const RECT& r = paint.rcPaint;
@@ -367,8 +371,9 @@ void Win32Window::DrawFrame(uint64_t now_ms) {
   canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed_.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
   const bool controls_changed = LookAtControls(now_ms);
-  // The DIB keeps the last frame: of the canvas only the pixels that changed are
-  // drawn anew, those not under a control, and what a changed control stood on.
+  // The canvas's single changes go to the window alone, those not under a control;
+  // the DIB takes the canvas where a changed control stood, and whole frames.
+  drawn_ms_ = now_ms;
   points_.clear();
   if (whole) {
     for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
@@ -376,10 +381,7 @@ void Win32Window::DrawFrame(uint64_t now_ms) {
     changed_.clear();  // the changed pixels go to the screen as points
     for (const Canvas::At at : canvas_.LastChanged()) {
       if (UnderAControl(at)) continue;
-      const PixelRect r = Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_);
-      const uint32_t rgb = canvas_.Pixel(at.x, at.y);
-      Fill(bits_, r, rgb);
-      points_.Add(r, rgb);
+      points_.Add(Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_), canvas_.Pixel(at.x, at.y));
     }
   }
   if (whole || controls_changed) DrawControls(now_ms);

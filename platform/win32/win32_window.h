@@ -93,6 +93,7 @@ class Win32Window final : public Window, StepWindow {
     bool operator==(const ControlLook&) const = default;
   };
   std::vector<ControlLook> drawn_, now_;
+  uint64_t drawn_ms_ = 0;  // when the last frame was drawn
   std::vector<PixelRect> changed_;  // this frame's parts to show, kept so that no frame allocates
   PointBatch points_;               // and its changed pixels
   struct BlankWindow {
