@@ -335,7 +335,6 @@ void Win32Window::DispatchEvents() {
 void Win32Window::WaitForRefresh() {
   const uint64_t wait_ns = pace_.WaitNs(NowNs(), refresh_hz_);
   Sleep(DWORD((wait_ns + 999'999) / 1'000'000));
-  canvas_.Warm();
 }
 
 bool Win32Window::LookAtControls(uint64_t now_ms) {
