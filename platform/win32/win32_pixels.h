@@ -39,7 +39,7 @@ void CopyCanvas(const PixelBuffer& to, const Canvas& canvas, const PixelRect& re
 // a blit each would cost the system a call each, and a frame has hundreds.
 class PointBatch {
  public:
-  void clear() {
+  void Clear() {
     vertices_.clear();
     rects_.clear();
   }

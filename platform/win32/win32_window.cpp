@@ -19,7 +19,6 @@ constexpr wchar_t kClassName[] = L"Form1";
 constexpr wchar_t kBlankClassName[] = L"Blank";
 constexpr UINT_PTR kTimer2 = 2;
 
-
 int16_t ShiftState() {
   return int16_t(((GetKeyState(VK_SHIFT) & 0x8000) ? 1 : 0) | ((GetKeyState(VK_CONTROL) & 0x8000) ? 2 : 0) |
                  ((GetKeyState(VK_MENU) & 0x8000) ? 4 : 0));
@@ -143,8 +142,8 @@ Win32Window::~Win32Window() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-// The form on its monitor and a blank window on each other one, reusing the blank windows there
-// are; a blank window that could not be made is tried again at the next change.
+// The form on its monitor and a blank window on each other one, reusing those there
+// are; one that could not be made is tried again at the next change.
 void Win32Window::FollowMonitors() {
   const Monitor desktop{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), true};
   RECT form;
@@ -221,7 +220,6 @@ void Win32Window::ResizeBuffer(int width, int height) {
 
 void Win32Window::Show() {
   // The blank windows first, so that the form lies above any that overlaps it.
-
   for (const BlankWindow& blank : blanks_) ShowWindow(blank.window, SW_SHOWNOACTIVATE);
   ShowWindow(hwnd_, SW_SHOWMAXIMIZED);
   SetForegroundWindow(hwnd_);
@@ -284,8 +282,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_PAINT: {
       // The DIB holds the canvas only where a control stood or a whole frame was
       // drawn: it is drawn whole first.
-      CopyCanvas(bits_, canvas_, {0, 0, canvas_.WidthPx(), canvas_.HeightPx()}, k_);
-      DrawControls(drawn_ms_);
+      DrawWhole(drawn_ms_);
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(hwnd_, &paint);
       const RECT& r = paint.rcPaint;
@@ -345,15 +342,17 @@ bool Win32Window::LookAtControls(uint64_t now_ms) {
 }
 
 void Win32Window::DrawControls(uint64_t now_ms) {
-  for (const ControlLook& was : drawn_) {
-    CopyCanvas(bits_, canvas_, was.place, k_);
-    changed_.push_back(was.place);
-  }
   GdiFlush();
   label_->Draw(memory_dc_, k_);
   GdiFlush();
   for (const Win32Sprite* s : z_order_) s->Draw(bits_, k_, now_ms);
-  for (const ControlLook& is : now_) changed_.push_back(is.place);
+}
+
+PixelRect Win32Window::DrawWhole(uint64_t now_ms) {
+  const PixelRect all{0, 0, canvas_.WidthPx(), canvas_.HeightPx()};
+  CopyCanvas(bits_, canvas_, all, k_);
+  DrawControls(now_ms);
+  return all;
 }
 
 bool Win32Window::UnderAControl(Canvas::At at) const {
@@ -365,25 +364,28 @@ bool Win32Window::UnderAControl(Canvas::At at) const {
 // then the parts that changed onto the screen.
 void Win32Window::DrawFrame(uint64_t now_ms) {
   changed_.clear();
+  points_.Clear();
   canvas_.TakeChanges();
   const bool whole = canvas_.AllChanged();  // new, or of a new size
-  canvas_.ForEachDirtyRun([&](int x, int y, int w, int h) { changed_.push_back({x, y, x + w, y + h}); });
   canvas_.ClearDirty();
   const bool controls_changed = LookAtControls(now_ms);
+  drawn_ms_ = now_ms;
   // The canvas's single changes go to the window alone, those not under a control;
   // the DIB takes the canvas where a changed control stood, and whole frames.
-  drawn_ms_ = now_ms;
-  points_.clear();
   if (whole) {
-    for (const PixelRect& r : changed_) CopyCanvas(bits_, canvas_, r, k_);
+    changed_.push_back(DrawWhole(now_ms));
   } else {
-    changed_.clear();  // the changed pixels go to the screen as points
-    for (const Canvas::At at : canvas_.LastChanged()) {
-      if (UnderAControl(at)) continue;
-      points_.Add(Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_), canvas_.Pixel(at.x, at.y));
+    for (const Canvas::At at : canvas_.LastChanged())
+      if (!UnderAControl(at)) points_.Add(Scaled({at.x, at.y, at.x + 1, at.y + 1}, k_), canvas_.Pixel(at.x, at.y));
+    if (controls_changed) {
+      for (const ControlLook& was : drawn_) {
+        CopyCanvas(bits_, canvas_, was.place, k_);
+        changed_.push_back(was.place);
+      }
+      DrawControls(now_ms);
+      for (const ControlLook& is : now_) changed_.push_back(is.place);
     }
   }
-  if (whole || controls_changed) DrawControls(now_ms);
   drawn_.swap(now_);
   HDC dc = GetDC(hwnd_);
   points_.Draw(dc);  // below the banner and sprites, which are sent after them

@@ -65,8 +65,10 @@ class Win32Window final : public Window, StepWindow {
   // Notes what the banner and each sprite show now; true where any differs from what
   // was drawn last.
   bool LookAtControls(uint64_t now_ms);
-  // The canvas again where the controls were, and every control over it, anew.
+  // The banner and every sprite into the DIB, as they show at now_ms.
   void DrawControls(uint64_t now_ms);
+  // The whole canvas into the DIB and the controls over it; its rectangle.
+  PixelRect DrawWhole(uint64_t now_ms);
   // Whether a pixel of the canvas lies under a control drawn last or to be drawn now.
   bool UnderAControl(Canvas::At at) const;
 
