@@ -94,6 +94,7 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
+  wc.style = CS_OWNDC;  // one device context for its life: no frame makes one anew
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
@@ -102,6 +103,7 @@ Win32Window::Win32Window(const FormLayout& layout, EventSink& sink, MemoryBudget
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);
   // The blank windows: black, painted by the system, never active.
+  wc.style = 0;
   wc.hIcon = nullptr;
   wc.hbrBackground = HBRUSH(GetStockObject(BLACK_BRUSH));
   wc.lpszClassName = kBlankClassName;
@@ -203,13 +205,8 @@ void Win32Window::ResizeBuffer(int width, int height) {
   } else {
     memory_dc_ = CreateCompatibleDC(nullptr);
   }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  // 32 bits a pixel, top-down (a negative height).
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB}};
   void* bits = nullptr;
   dib_ = CreateDIBSection(memory_dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!dib_) ExitProcess(1);
