@@ -76,6 +76,7 @@ void Win32Label::Draw(HDC dc, int k) {
   if (font_k_ != k) {
     // A face that shows Simplified Chinese, at the largest size whose line fits the
     // label at this density.
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));  // the old face is set no more
     if (font_) DeleteObject(font_);
     font_ = nullptr;
     font_k_ = k;
@@ -96,11 +97,13 @@ void Win32Label::Draw(HDC dc, int k) {
   HBRUSH brush = CreateSolidBrush(Gdi(back_color_));
   FillRect(dc, &r, brush);
   DeleteObject(brush);
-  HGDIOBJ old = SelectObject(dc, font_ ? HGDIOBJ(font_) : GetStockObject(DEFAULT_GUI_FONT));
+  // The face stays set in the window's memory context from one draw to the next:
+  // under Wine each setting of a face asks the X resources anew.
+  const HGDIOBJ face = font_ ? HGDIOBJ(font_) : GetStockObject(DEFAULT_GUI_FONT);
+  if (GetCurrentObject(dc, OBJ_FONT) != face) SelectObject(dc, face);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, Gdi(fore_color_));
   ExtTextOutW(dc, r.left, r.top, ETO_CLIPPED, &r, text_.data(), UINT(text_.size()), nullptr);
-  SelectObject(dc, old);
 }
 
 }  // namespace platform::win32

@@ -54,8 +54,8 @@ class Win32Label final : public Label {
   ~Win32Label() override;
   void SetForeColor(Colour colour) override { fore_color_ = colour; }
 
-  // Its line drawn at k times the size of a 96-DPI display's, the font made anew
-  // where k has changed.
+  // Its line drawn into dc at k times the size of a 96-DPI display's, the font made
+  // anew where k has changed and left set in dc from one draw to the next.
   void Draw(HDC dc, int k);
   PixelRect Pixels() const;
   // What it shows besides its place: its colour.
