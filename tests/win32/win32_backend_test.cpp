@@ -172,8 +172,7 @@ TEST(CanvasCopy, AnyRectangleOffTheCanvasOrTheBufferCopiesOnlyWhatLiesOnBoth) {
 TEST(PointBatch, EachPointIsExactlyItsColourOverItsKByKPixelsAndNothingElse) {
   const uint32_t colours[] = {0x000000, 0x010101, 0x7F7F7F, 0x808080, 0xFEFEFE, 0xFFFFFF, 0x0102FE};
   for (const int k : {1, 2, 3}) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 9 * k, -4 * k, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 9 * k, -4 * k, 1, 32, BI_RGB}};  // top-down
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC dc = CreateCompatibleDC(nullptr);
